@@ -1,0 +1,20 @@
+#include "app/InstallSettings.h"
+
+using SkinUI::CUIString;
+
+CUIString InstallSettings::installDir;
+CUIString InstallSettings::exeName;
+CUIString InstallSettings::appName;
+CUIString InstallSettings::version;
+CUIString InstallSettings::publisher;
+CUIString InstallSettings::boxName;
+
+void InstallSettings::SetDefaults()
+{
+    installDir = L"C:\\Program Files\\";
+    exeName = L"A.exe";
+    appName = L"A";
+    version = L"1.0.0.0";
+    publisher = L"";
+    boxName = L"";
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The private messages between the install thread and the setup window, and
+// the one way back: a cancel request.
+//
+// Every message is posted (never sent) to the setup window's handle:
+//
+//   WM_SETUP_START             window -> itself. wParam, lParam 0. The directory
+//                              is ready: create cancelEvent, start the thread.
+//   WM_SETUP_EXTRACT_PROGRESS  install thread -> window. wParam: percent as an
+//                              unsigned integer (truncated). lParam 0.
+//   WM_SETUP_DOWNLOAD_PROGRESS install thread -> window. As above; a successful
+//                              transfer ends with exactly 100.
+//   WM_SETUP_STATUS_TEXT       install thread -> window. wParam: a heap
+//                              SkinUI::CUIString* that the receiver owns from
+//                              the moment it is posted and must delete.
+//   WM_SETUP_FINISHED          install thread -> window, once, after the last
+//                              step of a complete run; never after an aborted
+//                              or cancelled one.
+
+#include <windows.h>
+
+#include <mutex>
+
+enum : UINT {
+    WM_SETUP_START = WM_USER + 2,
+    WM_SETUP_EXTRACT_PROGRESS = WM_USER + 3,
+    WM_SETUP_DOWNLOAD_PROGRESS = WM_USER + 4,
+    WM_SETUP_STATUS_TEXT = WM_USER + 5,
+    WM_SETUP_FINISHED = WM_USER + 6,
+};
+
+// Auto-reset, initially clear, unnamed; made by the window right before it
+// starts the install thread. A request is consumed by the one wait that sees
+// it, and every place that sees it ends the sequence.
+extern HANDLE cancelEvent;
+// Held by the window while it signals, and by a reporter while it tests.
+extern std::mutex cancelMutex;
+
+// Window side: signal cancelEvent under cancelMutex.
+void RequestCancel();
+
+// Posts a copy of `text`. When the post fails the copy is freed here: nobody
+// else could ever own it.
+void PostStatusText(HWND window, const wchar_t* text);
+
+// Both reporters test cancelEvent first. They return false when the user has
+// asked to stop: the caller then stops its transfer or extraction, closes
+// what it opened and returns without posting anything more. Otherwise they
+// post the progress (nothing when `window` is null) and return true.
+bool ReportExtractProgress(HWND window, double percent);
+bool ReportDownloadProgress(HWND window, double percent);

@@ -1,0 +1,89 @@
+#include "services/MyLog.h"
+
+#include <cstdlib>
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <spdlog/sinks/rotating_file_sink.h>
+#include <spdlog/spdlog.h>
+
+// The instance exists before the entry point runs and is deleted at exit.
+struct MyLogInstaller {
+    MyLogInstaller()
+    {
+        if (MyLog::s_instance == nullptr) {
+            MyLog::s_instance = new MyLog();
+            atexit([] {
+                delete MyLog::s_instance;
+                MyLog::s_instance = nullptr;
+            });
+        }
+    }
+};
+static MyLogInstaller s_installer;
+
+MyLog::~MyLog() = default;
+
+bool MyLog::Init(const wchar_t* dir)
+{
+    MyLog* self = Instance();
+    if (self == nullptr) return false;
+
+    spdlog::set_level(spdlog::level::debug);
+    spdlog::set_pattern("[%Y-%m-%d %H:%M:%S] [%^%L%$] [thread %t] %v", spdlog::pattern_time_type::local);
+
+    wchar_t path[MAX_PATH] = {};
+    wcsncpy(path, dir, MAX_PATH - 1);
+    if (!PathAppendW(path, L"logs")) return false;
+    if (!PathFileExistsW(path)) SHCreateDirectory(nullptr, path);
+    if (!PathAppendW(path, L"InstallRotating.txt")) return false;
+
+    char narrow[MAX_PATH * 2] = {};
+    if (WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr) == 0) return false;
+
+    try {
+        // A second Init in one process would be refused by the registry under
+        // the same name; the old logger goes first.
+        spdlog::drop(kLoggerName);
+        auto logger = spdlog::rotating_logger_mt(kLoggerName, narrow, kMaxFileSize, kMaxFiles, false);
+        self->m_logger = logger;
+        self->m_initialised = true;
+        return true;
+    } catch (const std::exception&) {
+        // The installation goes on without a log.
+        return false;
+    }
+}
+
+std::shared_ptr<spdlog::logger> MyLog::GetLogger()
+{
+    MyLog* self = Instance();
+    if (self != nullptr && self->m_logger) return self->m_logger;
+    static auto silent = std::make_shared<spdlog::logger>("silent");
+    return silent;
+}
+
+void MyLog::Shutdown()
+{
+    if (MyLog* self = Instance()) {
+        if (self->m_logger) self->m_logger->flush();
+        self->m_logger.reset();
+        self->m_initialised = false;
+    }
+    spdlog::drop(kLoggerName);
+}
+
+std::string Text936(const char* utf8)
+{
+    int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
+    if (wideLength <= 0) return utf8;
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], wideLength);
+    int length = WideCharToMultiByte(936, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return utf8;
+    std::string out(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(936, 0, wide.c_str(), -1, &out[0], length, nullptr, nullptr);
+    out.resize(static_cast<size_t>(length - 1));
+    return out;
+}

@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Prepares this machine to build and test the installer, then configures and
+# builds it. Safe to run again: packages already present and dependency builds
+# already in the cache are skipped, so a second run takes seconds.
+#
+#   tools/setup.sh            packages, dependencies, the Windows builds
+#   BOX_SKIP_BUILD=1 ...      stop after the dependencies
+#
+# build/i686 is the installer as shipped. Where this machine cannot run 32-bit
+# code, build/x86_64 is made too: the tests and the demo run that one.
+#
+# Everything third-party comes from Debian: binary packages where they serve the
+# target, and source packages (apt-get source) built here for i686 mingw.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+root=$box_root cache=$box_cache jobs=$box_jobs
+
+packages=(
+  cmake ninja-build pkg-config dpkg-dev python3
+  mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+  wine wine32:i386 wine64 xvfb xauth xdotool imagemagick
+  fonts-wqy-microhei locales
+  nginx-light
+  libstb-dev googletest libgtest-dev zlib1g-dev libminizip-dev
+  clang libclang-rt-14-dev
+  zip unzip nsis
+)
+
+install_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  log "installing packages: ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+  as_root apt-get update -q
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Wine needs the glibc locale itself, not only LC_ALL, to create files with
+# Chinese names under code page 936.
+make_locale() {
+  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return
+  log "generating the zh_CN.UTF-8 locale"
+  as_root localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+}
+
+# apt-get source needs deb-src entries beside the binary ones; derive them
+# from the machine's own sources file rather than naming a host here.
+enable_sources() {
+  local src=/etc/apt/sources.list.d/debian.sources dst=/etc/apt/sources.list.d/box-installer-src.sources
+  [ -f "$dst" ] && return
+  if [ -f "$src" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' "$src" | as_root tee "$dst" >/dev/null
+  elif [ -f /etc/apt/sources.list ]; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | as_root tee /etc/apt/sources.list.d/box-installer-src.list >/dev/null
+    as_root touch "$dst"
+  fi
+  as_root apt-get update -q
+}
+
+# Versions of the source packages built for the target. zlib is pinned: the
+# security suite's newer source is not downloadable.
+curl_ver=7.88.1
+fmt_ver=9.1.0
+spdlog_ver=1.10.0
+zlib_ver=1:1.2.13.dfsg-1
+
+# Bump when the options below change, so the cache is rebuilt.
+recipe=1
+deps_key() { # arch
+  local id
+  id=$( { echo "$recipe"; "$1-w64-mingw32-g++-posix" --version | head -1
+    cat "$root/cmake/mingw-common.cmake" "$root/cmake/toolchain-$1-mingw.cmake" "$root/tools/minizip/CMakeLists.txt"
+  } | sha1sum | cut -c1-12)
+  echo "$1.curl-$curl_ver.fmt-$fmt_ver.spdlog-$spdlog_ver.zlib-${zlib_ver#1:}.$id"
+}
+deps_prefix() { echo "$cache/prefix-$(deps_key "$1")"; }
+
+fetch_source() { # package version -> directory
+  local pkg=$1 ver=$2 dir="$cache/src/$1-${2#*:}"
+  if [ ! -f "$dir/.fetched" ]; then
+    rm -rf "$dir"; mkdir -p "$dir"
+    (cd "$dir" && apt-get source -q --download-only "$pkg=$ver" >/dev/null 2>&1 \
+      || apt-get source -q --download-only "$pkg" >/dev/null)
+    (cd "$dir" && dpkg-source -q --no-check -x ./*.dsc src >/dev/null)
+    touch "$dir/.fetched"
+  fi
+  echo "$dir/src"
+}
+
+cmake_dep() { # arch name source-dir extra-args...
+  local arch=$1 name=$2 src=$3; shift 3
+  local prefix; prefix=$(deps_prefix "$arch")
+  local bdir="$cache/build/$(deps_key "$arch")/$name"
+  rm -rf "$bdir"; mkdir -p "$(dirname "$bdir")"
+  cmake -S "$src" -B "$bdir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_SHARED_LIBS=OFF "$@" >"$bdir.log" 2>&1 \
+    || { tail -40 "$bdir.log"; exit 1; }
+  cmake --build "$bdir" -j"$jobs" >>"$bdir.log" 2>&1 || { tail -40 "$bdir.log"; exit 1; }
+  cmake --install "$bdir" >>"$bdir.log" 2>&1 || { tail -40 "$bdir.log"; exit 1; }
+}
+
+build_deps() { # arch
+  local arch=$1 prefix; prefix=$(deps_prefix "$1")
+  [ -f "$prefix/.complete" ] && return
+  log "building dependencies for $arch mingw into $prefix"
+  enable_sources
+  rm -rf "$prefix"
+  local t0=$SECONDS
+  cmake_dep "$arch" fmt "$(fetch_source fmtlib "$fmt_ver")" -DFMT_TEST=OFF -DFMT_DOC=OFF
+  cmake_dep "$arch" spdlog "$(fetch_source spdlog "$spdlog_ver")" \
+    -DSPDLOG_FMT_EXTERNAL=ON -DSPDLOG_BUILD_EXAMPLE=OFF -DSPDLOG_BUILD_TESTS=OFF -DSPDLOG_BUILD_BENCH=OFF
+  local zsrc; zsrc=$(fetch_source zlib "$zlib_ver")
+  cmake_dep "$arch" minizip "$root/tools/minizip" -DMINIZIP_SOURCE_DIR="$zsrc/contrib/minizip"
+  cmake_dep "$arch" curl "$(fetch_source curl "$curl_ver")" \
+    -DHTTP_ONLY=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
+    -DCURL_USE_OPENSSL=OFF -DCURL_USE_SCHANNEL=OFF -DCURL_USE_MBEDTLS=OFF -DCURL_USE_BEARSSL=OFF \
+    -DCURL_USE_WOLFSSL=OFF -DCURL_USE_GNUTLS=OFF -DCURL_USE_NSS=OFF -DCURL_USE_LIBSSH2=OFF \
+    -DCURL_USE_LIBSSH=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DUSE_NGHTTP2=OFF -DCURL_ZLIB=OFF \
+    -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_DISABLE_LDAP=ON -DENABLE_UNIX_SOCKETS=OFF \
+    -DCURL_DISABLE_CRYPTO_AUTH=ON -DCURL_DISABLE_NTLM=ON -DENABLE_THREADED_RESOLVER=ON
+  touch "$prefix/.complete"
+  log "$arch dependencies built in $((SECONDS - t0)) s"
+}
+
+configure_build() { # arch
+  local arch=$1 dir; dir=$(box_build_dir "$1")
+  log "building the $arch installer in $dir"
+  cmake -S "$root" -B "$dir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
+    -DCMAKE_BUILD_TYPE="${BOX_BUILD_TYPE:-Release}" -DCMAKE_PREFIX_PATH="$(deps_prefix "$arch")" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+
+install_packages
+make_locale
+run_arch=$(box_run_arch)
+archs=(i686)
+[ "$run_arch" = i686 ] || archs+=("$run_arch")
+for arch in "${archs[@]}"; do build_deps "$arch"; done
+if [ -z "${BOX_SKIP_BUILD:-}" ]; then
+  for arch in "${archs[@]}"; do configure_build "$arch"; done
+fi
