@@ -44,7 +44,7 @@ private:
     std::map<unsigned, JsonObject*> m_arrayCache;
     std::map<std::string, JsonObject*> m_memberCache;
     std::vector<std::string> m_names;
-    void* m_iterator = nullptr;
+    [[maybe_unused]] void* m_iterator = nullptr;
 };
 
 }  // namespace json
