@@ -1,0 +1,899 @@
+// The manager's bookkeeping: binding, the tree and its names, focus and tab
+// order, capture, timers, notifications, fonts, default attribute lists and
+// window attributes. Message routing is in UIManagerRouting.cpp, painting in
+// UIManagerPaint.cpp.
+#include "ui/core/UIManager.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+
+#include "ui/controls/ControlUI.h"
+#include "ui/core/AttrValue.h"
+#include "ui/core/PendingMarkup.h"
+#include "ui/core/UIManagerShared.h"
+
+namespace SkinUI {
+
+DWORD CUIManager::s_defaultDisabledColor = 0xFFA7A6AA;
+DWORD CUIManager::s_defaultFontColor = 0xFF000000;
+DWORD CUIManager::s_defaultLinkColor = 0xFF0000FF;
+DWORD CUIManager::s_defaultLinkHoverColor = 0xFFD3215F;
+DWORD CUIManager::s_defaultSelectedColor = 0xFFBAE4FF;
+
+CUIManagerShared& CUIManagerShared::Get()
+{
+    static CUIManagerShared shared;
+    return shared;
+}
+
+CUIManagerShared::CUIManagerShared()
+{
+    // The system's default GUI font, in the default character set, is the
+    // font of every text that names no font of its own.
+    LOGFONTW logFont = {};
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
+    logFont.lfCharSet = DEFAULT_CHARSET;
+    defaultFont.font.Reset(::CreateFontIndirectW(&logFont));
+    defaultFont.face = logFont.lfFaceName;
+    defaultFont.size = logFont.lfHeight < 0 ? -logFont.lfHeight : logFont.lfHeight;
+    defaultFont.bold = logFont.lfWeight >= FW_BOLD;
+    defaultFont.underline = logFont.lfUnderline != 0;
+    defaultFont.italic = logFont.lfItalic != 0;
+    dirtyPen.Reset(::CreatePen(PS_SOLID, 1, RGB(220, 0, 0)));
+}
+
+namespace {
+
+std::wstring FoldedKey(const wchar_t* name)
+{
+    std::wstring key = name != nullptr ? name : L"";
+    for (wchar_t& c : key) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    }
+    return key;
+}
+
+template <typename T>
+bool AddUnique(std::vector<T>& list, T item)
+{
+    if (item == nullptr || std::find(list.begin(), list.end(), item) != list.end()) return false;
+    list.push_back(item);
+    return true;
+}
+
+template <typename T>
+bool RemoveItem(std::vector<T>& list, T item)
+{
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end()) return false;
+    list.erase(it);
+    return true;
+}
+
+}  // namespace
+
+CUIManager::CUIManager()
+{
+    CUIManagerShared& shared = CUIManagerShared::Get();
+    if (!shared.commonControlsReady) {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        shared.commonControlsReady = true;
+    }
+}
+
+CUIManager::~CUIManager()
+{
+    RemoveItem(CUIManagerShared::Get().managers, this);
+    HideTooltip();
+    if (m_tooltipWindow != nullptr) ::DestroyWindow(m_tooltipWindow);
+    m_tooltipWindow = nullptr;
+    // The tree goes first, while the lists it unregisters from still exist.
+    CControlUI* root = m_root;
+    m_root = nullptr;
+    if (root != nullptr) root->Delete();
+    DeleteDelayedCleanup();
+    m_asyncNotifications.clear();
+    RemoveAllTimers();
+    RemoveAllFonts();
+    ReleaseOffscreen();
+    if (m_paintDC != nullptr) ::ReleaseDC(m_window, m_paintDC);
+    m_paintDC = nullptr;
+}
+
+// --- process-wide settings ---------------------------------------------------
+
+HINSTANCE CUIManager::GetInstance() { return CResourceSettings::GetInstance(); }
+void CUIManager::SetInstance(HINSTANCE instance) { CResourceSettings::SetInstance(instance); }
+void CUIManager::SetResourceModule(HINSTANCE module) { CResourceSettings::SetResourceModule(module); }
+void CUIManager::SetResourcePath(const wchar_t* path) { CResourceSettings::SetResourcePath(path); }
+CUIString CUIManager::GetInstancePath() { return CResourceSettings::GetInstancePath(); }
+
+void CUIManager::SetLanguageText(int id, const wchar_t* text)
+{
+    if (id < 0 || text == nullptr) return;
+    CUIManagerShared::Get().language[id] = text;
+}
+
+void CUIManager::ClearLanguageTexts() { CUIManagerShared::Get().language.clear(); }
+
+CUIString CUIManager::ExpandLanguageText(const wchar_t* text)
+{
+    if (text == nullptr) return CUIString();
+    const auto& language = CUIManagerShared::Get().language;
+    if (language.empty() || std::wcsstr(text, L"%{") == nullptr) return CUIString(text);
+    CUIString result;
+    const wchar_t* p = text;
+    while (*p != L'\0') {
+        if (p[0] == L'%' && p[1] == L'{') {
+            const wchar_t* digits = p + 2;
+            const wchar_t* end = digits;
+            while (*end >= L'0' && *end <= L'9') ++end;
+            // Ids beyond int stay as written rather than wrapping around.
+            if (end != digits && *end == L'}' && end - digits <= 9) {
+                auto entry = language.find(static_cast<int>(std::wcstol(digits, nullptr, 10)));
+                if (entry != language.end()) {
+                    result += entry->second;
+                    p = end + 1;
+                    continue;
+                }
+            }
+        }
+        result += *p++;
+    }
+    return result;
+}
+
+// --- window ------------------------------------------------------------------
+
+void CUIManager::BindWindow(HWND window, const wchar_t* name)
+{
+    RemoveAllTimers();
+    if (m_paintDC != nullptr) ::ReleaseDC(m_window, m_paintDC);
+    m_window = window;
+    m_paintDC = window != nullptr ? ::GetDC(window) : nullptr;
+    m_name = name;
+    m_mouseTracking = false;
+    m_mouseCapture = false;
+    m_lastMouse = {-1, -1};
+    ::SetRectEmpty(&m_dirty);
+    m_layeredTimerRunning = false;
+    ReleaseOffscreen();
+    ReleasePictures();
+    // Fonts registered before the window existed get their metrics now.
+    for (auto& entry : m_fonts) MeasureFont(*entry.second);
+    AddUnique(CUIManagerShared::Get().managers, this);
+}
+
+void CUIManager::ReleaseWindow()
+{
+    RemoveAllTimers();
+    HideTooltip();
+    if (m_tooltipWindow != nullptr && ::IsWindow(m_tooltipWindow)) ::DestroyWindow(m_tooltipWindow);
+    m_tooltipWindow = nullptr;
+    RemoveItem(CUIManagerShared::Get().managers, this);
+    // Nothing runs for this tree any more; a click handler may still be on
+    // the stack, so the tree is deleted with the manager, not here.
+    if (m_root != nullptr) {
+        m_focus = m_hot = m_click = m_keyboard = m_focusPending = nullptr;
+        m_delayedCleanup.push_back(m_root);
+        m_root->AttachManager(this, nullptr, false);
+        m_root = nullptr;
+    }
+    m_asyncNotifications.clear();
+    ReleaseOffscreen();
+    if (m_paintDC != nullptr) ::ReleaseDC(m_window, m_paintDC);
+    m_paintDC = nullptr;
+    m_window = nullptr;
+    m_mouseTracking = false;
+    m_mouseCapture = false;
+    m_layeredTimerRunning = false;
+    ::SetRectEmpty(&m_dirty);
+}
+
+SIZE CUIManager::GetClientSize() const
+{
+    RECT client = {};
+    if (m_window != nullptr) ::GetClientRect(m_window, &client);
+    return SIZE{client.right - client.left, client.bottom - client.top};
+}
+
+void CUIManager::SetInitialSize(int cx, int cy)
+{
+    m_initialSize = {cx, cy};
+    // Before the tree is attached (the skin's root element is being read),
+    // the window takes the size at once.
+    if (m_root == nullptr && m_window != nullptr) {
+        ::SetWindowPos(m_window, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+}
+
+void CUIManager::SetMinInfo(int cx, int cy) { m_minInfo = {cx, cy}; }
+void CUIManager::SetMaxInfo(int cx, int cy) { m_maxInfo = {cx, cy}; }
+void CUIManager::SetNoActivate(bool noActivate) { m_noActivate = noActivate; }
+
+void CUIManager::SetOffscreenPainting(bool offscreen)
+{
+    if (m_offscreenPaint == offscreen) return;
+    m_offscreenPaint = offscreen;
+    ReleaseOffscreen();
+    InvalidateWindow();
+}
+
+void CUIManager::SetOpacity(BYTE opacity)
+{
+    m_opacity = opacity;
+    if (m_window == nullptr) return;
+    SetLayered(false);
+    LONG_PTR exStyle = ::GetWindowLongPtrW(m_window, GWL_EXSTYLE);
+    if (opacity == 255) {
+        ::SetWindowLongPtrW(m_window, GWL_EXSTYLE, exStyle & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    } else {
+        ::SetWindowLongPtrW(m_window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+        ::SetLayeredWindowAttributes(m_window, 0, opacity, LWA_ALPHA);
+    }
+}
+
+void CUIManager::SetLayered(bool layered)
+{
+    if (m_layered == layered) return;
+    m_layered = layered;
+    if (m_window != nullptr) {
+        LONG_PTR exStyle = ::GetWindowLongPtrW(m_window, GWL_EXSTYLE);
+        // Clearing the bit first: a window that had SetLayeredWindowAttributes
+        // refuses UpdateLayeredWindow until its layered style is set anew.
+        ::SetWindowLongPtrW(m_window, GWL_EXSTYLE, exStyle & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+        if (layered) ::SetWindowLongPtrW(m_window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+    }
+    m_layeredChanged = true;
+    ReleaseOffscreen();
+    InvalidateWindow();
+}
+
+void CUIManager::SetLayeredOpacity(BYTE opacity)
+{
+    m_layeredOpacity = opacity;
+    InvalidateWindow();
+}
+
+void CUIManager::SetLayeredInsets(const RECT& insets)
+{
+    m_layeredInsets = insets;
+    m_layeredChanged = true;
+    InvalidateWindow();
+}
+
+void CUIManager::SetLayeredImage(const wchar_t* image)
+{
+    m_layeredImage = image;
+    SetLayered(true);
+    LoadLayeredPicture();
+    m_layeredChanged = true;
+    InvalidateWindow();
+}
+
+void CUIManager::SetWindowAttr(const wchar_t* name, const wchar_t* value)
+{
+    using namespace AttrValue;
+    if (name == nullptr) return;
+    if (value == nullptr) value = L"";
+    long n[4];
+    if (EqualsNoCase(name, L"size")) {
+        ToNumbers(value, n, 2);
+        SetInitialSize(n[0], n[1]);
+    } else if (EqualsNoCase(name, L"sizebox")) {
+        ToNumbers(value, n, 4);
+        SetSizeBox(RECT{n[0], n[1], n[2], n[3]});
+    } else if (EqualsNoCase(name, L"caption")) {
+        ToNumbers(value, n, 4);
+        SetCaptionRect(RECT{n[0], n[1], n[2], n[3]});
+    } else if (EqualsNoCase(name, L"roundcorner")) {
+        ToNumbers(value, n, 2);
+        SetRoundCorner(n[0], n[1]);
+    } else if (EqualsNoCase(name, L"mininfo")) {
+        ToNumbers(value, n, 2);
+        SetMinInfo(n[0], n[1]);
+    } else if (EqualsNoCase(name, L"maxinfo")) {
+        ToNumbers(value, n, 2);
+        SetMaxInfo(n[0], n[1]);
+    } else if (EqualsNoCase(name, L"showdirty")) {
+        SetShowDirty(IsTrue(value));
+    } else if (std::wcscmp(name, L"noactivate") == 0) {
+        SetNoActivate(IsTrue(value));
+    } else if (EqualsNoCase(name, L"opacity")) {
+        SetOpacity(static_cast<BYTE>(ToLong(value)));
+    } else if (std::wcscmp(name, L"layeredopacity") == 0) {
+        SetLayeredOpacity(static_cast<BYTE>(ToLong(value)));
+    } else if (std::wcscmp(name, L"layeredimage") == 0) {
+        SetLayeredImage(value);
+    } else if (EqualsNoCase(name, L"disabledfontcolor")) {
+        SetDefaultDisabledColor(ToColor(value));
+    } else if (EqualsNoCase(name, L"defaultfontcolor")) {
+        SetDefaultFontColor(ToColor(value));
+    } else if (EqualsNoCase(name, L"linkfontcolor")) {
+        SetDefaultLinkFontColor(ToColor(value));
+    } else if (EqualsNoCase(name, L"linkhoverfontcolor")) {
+        SetDefaultLinkHoverFontColor(ToColor(value));
+    } else if (EqualsNoCase(name, L"selectedcolor")) {
+        SetDefaultSelectedBkColor(ToColor(value));
+    } else {
+        SetWindowCustomAttr(name, value);
+    }
+}
+
+const wchar_t* CUIManager::GetWindowCustomAttr(const wchar_t* name) const
+{
+    if (name == nullptr) return nullptr;
+    auto it = m_customAttrs.find(name);
+    return it != m_customAttrs.end() ? it->second.GetData() : nullptr;
+}
+
+void CUIManager::SetWindowCustomAttr(const wchar_t* name, const wchar_t* value)
+{
+    if (name == nullptr || *name == L'\0') return;
+    m_customAttrs[name] = value;
+}
+
+// --- the control tree --------------------------------------------------------
+
+bool CUIManager::AttachTree(CControlUI* root)
+{
+    SetFocusTo(nullptr, false);
+    m_keyboard = nullptr;
+    m_hot = nullptr;
+    m_click = nullptr;
+    m_focusPending = nullptr;
+    HideTooltip();
+    m_tooltipControl = nullptr;
+    if (m_root != nullptr) {
+        DeleteDelayedCleanup();
+        m_asyncNotifications.clear();
+        m_names.clear();
+        m_postPaintControls.clear();
+        m_nativeWindows.clear();
+        m_mouseLeaveNeeded.clear();
+        // The old tree may be dispatching right now (a click that replaces
+        // the skin): delete it once this message is done.
+        AddDelayedCleanup(m_root);
+    }
+    m_root = root;
+    m_updateNeeded = true;
+    m_firstLayout = true;
+    m_focusNeeded = true;
+    if (root == nullptr) return false;
+    bool ok = InitTree(root, nullptr);
+    InvalidateWindow();
+    return ok;
+}
+
+bool CUIManager::InitTree(CControlUI* control, CControlUI* parent)
+{
+    if (control == nullptr) return false;
+    control->AttachManager(this, parent != nullptr ? parent : control->GetParent(), true);
+    control->SearchTree(
+        [](CControlUI* c, void* data) -> CControlUI* {
+            auto* self = static_cast<CUIManager*>(data);
+            const CUIString& name = c->GetName();
+            if (!name.IsEmpty()) self->m_names.emplace(name.GetData(), c);
+            return nullptr;
+        },
+        this, UIFIND_ALL);
+    return true;
+}
+
+CControlUI* CUIManager::FindByName(const wchar_t* name) const
+{
+    if (name == nullptr || *name == L'\0') return nullptr;
+    auto it = m_names.find(name);
+    return it != m_names.end() ? it->second : nullptr;
+}
+
+CControlUI* CUIManager::FindAtPoint(POINT point) const
+{
+    if (m_root == nullptr) return nullptr;
+    return m_root->SearchTree([](CControlUI* c, void*) -> CControlUI* { return c; }, &point,
+                              UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
+}
+
+CControlUI* CUIManager::FindSubControlByName(CControlUI* parent, const wchar_t* name) const
+{
+    if (parent == nullptr || name == nullptr) return nullptr;
+    return parent->SearchTree(
+        [](CControlUI* c, void* data) -> CControlUI* {
+            return c->GetName() == static_cast<const wchar_t*>(data) ? c : nullptr;
+        },
+        const_cast<wchar_t*>(name), UIFIND_ALL);
+}
+
+bool CUIManager::RenameControl(CControlUI* control, const wchar_t* name)
+{
+    if (control == nullptr || name == nullptr || *name == L'\0') return false;
+    if (control->GetManager() != this || m_names.count(name) != 0) return false;
+    control->SetName(name);
+    return true;
+}
+
+void CUIManager::NameChanged(CControlUI* control, const CUIString& oldName)
+{
+    if (!oldName.IsEmpty()) {
+        auto it = m_names.find(oldName.GetData());
+        if (it != m_names.end() && it->second == control) m_names.erase(it);
+    }
+    const CUIString& name = control->GetName();
+    if (!name.IsEmpty()) m_names.emplace(name.GetData(), control);
+}
+
+void CUIManager::ForgetControl(CControlUI* control)
+{
+    if (control == nullptr) return;
+    if (m_keyboard == control) m_keyboard = nullptr;
+    if (m_hot == control) m_hot = nullptr;
+    if (m_click == control) m_click = nullptr;
+    if (m_focus == control) m_focus = nullptr;
+    if (m_focusPending == control) m_focusPending = nullptr;
+    if (m_tooltipControl == control) m_tooltipControl = nullptr;
+    if (m_root == control) m_root = nullptr;
+    KillUITimers(control);
+    const CUIString& name = control->GetName();
+    if (!name.IsEmpty()) {
+        auto it = m_names.find(name.GetData());
+        if (it != m_names.end() && it->second == control) m_names.erase(it);
+    }
+    for (auto& notify : m_asyncNotifications) {
+        if (notify->sender == control) notify->sender = nullptr;
+    }
+    RemoveItem(m_mouseLeaveNeeded, control);
+    RemoveItem(m_postPaintControls, control);
+    m_nativeWindows.erase(std::remove_if(m_nativeWindows.begin(), m_nativeWindows.end(),
+                                         [control](const auto& entry) { return entry.second == control; }),
+                          m_nativeWindows.end());
+}
+
+void CUIManager::RequestLayout() { m_updateNeeded = true; }
+
+void CUIManager::InvalidateWindow()
+{
+    if (m_window == nullptr) return;
+    RECT client = {};
+    ::GetClientRect(m_window, &client);
+    Invalidate(client);
+}
+
+void CUIManager::Invalidate(const RECT& rect)
+{
+    if (m_window == nullptr || ::IsRectEmpty(&rect)) return;
+    if (!m_layered) {
+        ::InvalidateRect(m_window, &rect, FALSE);
+        return;
+    }
+    // Layered windows get no WM_PAINT of their own: collect the damage and
+    // flush it from a short timer, so a burst of changes costs one update.
+    if (::IsRectEmpty(&m_dirty)) m_dirty = rect;
+    else ::UnionRect(&m_dirty, &m_dirty, &rect);
+    if (!m_layeredTimerRunning && ::SetTimer(m_window, kLayeredTimerId, kLayeredFlushMs, nullptr) != 0) {
+        m_layeredTimerRunning = true;
+    }
+}
+
+// --- focus and capture -------------------------------------------------------
+
+void CUIManager::SetFocusTo(CControlUI* control, bool focusWindow)
+{
+    if (focusWindow && m_window != nullptr && ::GetFocus() != m_window && control != m_focus && !m_noActivate) {
+        ::SetFocus(m_window);
+    }
+    if (control == m_focus) return;
+    if (m_focus != nullptr) {
+        CControlUI* old = m_focus;
+        m_focus = nullptr;
+        TUIEvent event;
+        event.type = UIEVENT_KILLFOCUS;
+        event.sender = control;
+        event.timestamp = ::GetTickCount();
+        event.mouse = m_lastMouse;
+        old->DispatchEvent(event);
+        EmitNotify(old, L"killfocus");
+    }
+    if (control != nullptr && control->GetManager() == this && control->IsVisible() && control->IsEnabled()) {
+        m_focus = control;
+        SendEvent(control, UIEVENT_SETFOCUS);
+        EmitNotify(control, L"setfocus");
+    }
+}
+
+void CUIManager::SetFocusNeeded(CControlUI* control)
+{
+    m_focusPending = control;
+    m_focusNeeded = true;
+    InvalidateWindow();
+}
+
+bool CUIManager::MoveFocusToTabStop(bool forward)
+{
+    if (m_root == nullptr) return false;
+    std::vector<CControlUI*> stops;
+    m_root->SearchTree(
+        [](CControlUI* c, void* data) -> CControlUI* {
+            if (c->ControlFlags() & UIFLAG_TABSTOP) static_cast<std::vector<CControlUI*>*>(data)->push_back(c);
+            return nullptr;
+        },
+        &stops, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+    if (stops.empty()) return false;
+    auto it = std::find(stops.begin(), stops.end(), m_focus);
+    size_t next;
+    if (it == stops.end()) {
+        next = forward ? 0 : stops.size() - 1;
+    } else {
+        size_t current = static_cast<size_t>(it - stops.begin());
+        next = forward ? (current + 1) % stops.size() : (current + stops.size() - 1) % stops.size();
+    }
+    SetFocusTo(stops[next]);
+    return true;
+}
+
+void CUIManager::SetCapture()
+{
+    if (m_window != nullptr) ::SetCapture(m_window);
+    m_mouseCapture = true;
+}
+
+void CUIManager::ReleaseCapture()
+{
+    ::ReleaseCapture();
+    m_mouseCapture = false;
+}
+
+// --- timers ------------------------------------------------------------------
+
+UINT_PTR CUIManager::NextSystemTimerId()
+{
+    // Ids cycle through 0..254. After a wrap-around an id may still belong
+    // to a timer entry of this window; reusing it would replace that
+    // control's system timer, so such ids are passed over.
+    for (int tries = 0; tries < 255; ++tries) {
+        m_timerCounter = (m_timerCounter + 1) % 255;
+        bool taken = std::any_of(m_timers.begin(), m_timers.end(), [this](const TTimerInfo& t) {
+            return t.window == m_window && t.systemId == m_timerCounter;
+        });
+        if (!taken) return m_timerCounter;
+    }
+    return m_timerCounter;
+}
+
+bool CUIManager::SetUITimer(CControlUI* control, UINT id, UINT elapse)
+{
+    if (control == nullptr || m_window == nullptr) return false;
+    for (TTimerInfo& timer : m_timers) {
+        if (timer.control == control && timer.window == m_window && timer.id == id) {
+            if (!timer.killed) return false;
+            if (::SetTimer(m_window, timer.systemId, elapse, nullptr) == 0) return false;
+            timer.killed = false;
+            return true;
+        }
+    }
+    UINT_PTR systemId = NextSystemTimerId();
+    if (::SetTimer(m_window, systemId, elapse, nullptr) == 0) return false;
+    m_timers.push_back({control, id, m_window, systemId, false});
+    return true;
+}
+
+bool CUIManager::KillUITimer(CControlUI* control, UINT id)
+{
+    for (TTimerInfo& timer : m_timers) {
+        if (timer.control == control && timer.window == m_window && timer.id == id) {
+            if (!timer.killed) {
+                if (::IsWindow(timer.window)) ::KillTimer(timer.window, timer.systemId);
+                timer.killed = true;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void CUIManager::KillUITimers(CControlUI* control)
+{
+    auto it = std::remove_if(m_timers.begin(), m_timers.end(), [control](const TTimerInfo& timer) {
+        if (timer.control != control) return false;
+        if (!timer.killed && ::IsWindow(timer.window)) ::KillTimer(timer.window, timer.systemId);
+        return true;
+    });
+    m_timers.erase(it, m_timers.end());
+}
+
+void CUIManager::RemoveAllTimers()
+{
+    for (const TTimerInfo& timer : m_timers) {
+        if (!timer.killed && ::IsWindow(timer.window)) ::KillTimer(timer.window, timer.systemId);
+    }
+    m_timers.clear();
+}
+
+UINT_PTR CUIManager::GetSystemTimerId(CControlUI* control, UINT id) const
+{
+    for (const TTimerInfo& timer : m_timers) {
+        if (timer.control == control && timer.id == id) return timer.systemId;
+    }
+    return 0;
+}
+
+bool CUIManager::FireTimer(UINT_PTR systemId, LPARAM lParam)
+{
+    for (const TTimerInfo& timer : m_timers) {
+        if (timer.window == m_window && timer.systemId == systemId && !timer.killed) {
+            // The handler may add or kill timers: take what it needs first.
+            CControlUI* control = timer.control;
+            UINT id = timer.id;
+            SendEvent(control, UIEVENT_TIMER, id, lParam);
+            return true;
+        }
+    }
+    return false;
+}
+
+// --- notifications -----------------------------------------------------------
+
+void CUIManager::EmitNotify(CControlUI* control, const wchar_t* type, WPARAM wParam, LPARAM lParam, bool async,
+                            bool allowRepeat)
+{
+    TUINotify notify;
+    notify.sender = control;
+    notify.type = type;
+    notify.wParam = wParam;
+    notify.lParam = lParam;
+    EmitNotify(notify, async, allowRepeat);
+}
+
+void CUIManager::EmitNotify(TUINotify& notify, bool async, bool allowRepeat)
+{
+    notify.mouse = m_lastMouse;
+    notify.timestamp = ::GetTickCount();
+    if (m_routeByVirtualWnd && notify.sender != nullptr) notify.virtualWnd = notify.sender->GetVirtualWnd();
+
+    if (!async) {
+        if (notify.sender != nullptr) notify.sender->OnNotify.Invoke(&notify);
+        // A listener may unregister itself (or another) while it runs.
+        for (size_t i = 0; i < m_notifyListeners.size(); ++i) m_notifyListeners[i]->HandleNotify(notify);
+        return;
+    }
+    if (!allowRepeat) {
+        for (auto& queued : m_asyncNotifications) {
+            if (queued->sender == notify.sender && queued->type == notify.type) {
+                queued->wParam = notify.wParam;
+                queued->lParam = notify.lParam;
+                queued->mouse = notify.mouse;
+                queued->timestamp = notify.timestamp;
+                return;
+            }
+        }
+    }
+    m_asyncNotifications.push_back(std::make_unique<TUINotify>(notify));
+    if (!m_asyncNotifyPosted && m_window != nullptr) {
+        m_asyncNotifyPosted = ::PostMessageW(m_window, WM_UI_ASYNC_NOTIFY, 0, 0) != FALSE;
+    }
+}
+
+void CUIManager::DrainAsyncNotifications()
+{
+    m_asyncNotifyPosted = false;
+    while (!m_asyncNotifications.empty()) {
+        std::unique_ptr<TUINotify> notify = std::move(m_asyncNotifications.front());
+        m_asyncNotifications.erase(m_asyncNotifications.begin());
+        if (notify->sender != nullptr) notify->sender->OnNotify.Invoke(notify.get());
+        for (size_t i = 0; i < m_notifyListeners.size(); ++i) m_notifyListeners[i]->HandleNotify(*notify);
+    }
+    DeleteDelayedCleanup();
+}
+
+void CUIManager::DeleteDelayedCleanup()
+{
+    while (!m_delayedCleanup.empty()) {
+        std::vector<CControlUI*> batch;
+        batch.swap(m_delayedCleanup);
+        for (CControlUI* control : batch) control->Delete();
+    }
+}
+
+void CUIManager::AddDelayedCleanup(CControlUI* control)
+{
+    if (control == nullptr) return;
+    // Detached from the tree but still ours: its destructor forgets it here.
+    control->AttachManager(this, nullptr, false);
+    AddUnique(m_delayedCleanup, control);
+    if (!m_asyncNotifyPosted && m_window != nullptr) {
+        m_asyncNotifyPosted = ::PostMessageW(m_window, WM_UI_ASYNC_NOTIFY, 0, 0) != FALSE;
+    }
+}
+
+bool CUIManager::AddNotifyListener(INotifyUI* listener) { return AddUnique(m_notifyListeners, listener); }
+bool CUIManager::RemoveNotifyListener(INotifyUI* listener) { return RemoveItem(m_notifyListeners, listener); }
+bool CUIManager::AddPreTranslateFilter(IMessageFilterUI* filter) { return AddUnique(m_preTranslateFilters, filter); }
+bool CUIManager::RemovePreTranslateFilter(IMessageFilterUI* filter) { return RemoveItem(m_preTranslateFilters, filter); }
+bool CUIManager::AddMessageFilter(IMessageFilterUI* filter) { return AddUnique(m_messageFilters, filter); }
+bool CUIManager::RemoveMessageFilter(IMessageFilterUI* filter) { return RemoveItem(m_messageFilters, filter); }
+bool CUIManager::AddKeyTranslator(ITranslateAccelerator* translator) { return AddUnique(m_keyTranslators, translator); }
+bool CUIManager::RemoveKeyTranslator(ITranslateAccelerator* translator) { return RemoveItem(m_keyTranslators, translator); }
+bool CUIManager::AddPostPaint(CControlUI* control) { return AddUnique(m_postPaintControls, control); }
+bool CUIManager::RemovePostPaint(CControlUI* control) { return RemoveItem(m_postPaintControls, control); }
+bool CUIManager::AddMouseLeaveNeeded(CControlUI* control) { return AddUnique(m_mouseLeaveNeeded, control); }
+bool CUIManager::RemoveMouseLeaveNeeded(CControlUI* control) { return RemoveItem(m_mouseLeaveNeeded, control); }
+
+bool CUIManager::AddNativeWindow(CControlUI* control, HWND window)
+{
+    if (control == nullptr || window == nullptr) return false;
+    for (const auto& entry : m_nativeWindows) {
+        if (entry.first == window) return false;
+    }
+    m_nativeWindows.emplace_back(window, control);
+    return true;
+}
+
+bool CUIManager::RemoveNativeWindow(HWND window)
+{
+    for (auto it = m_nativeWindows.begin(); it != m_nativeWindows.end(); ++it) {
+        if (it->first == window) {
+            m_nativeWindows.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+CControlUI* CUIManager::GetNativeWindowControl(HWND window) const
+{
+    for (const auto& entry : m_nativeWindows) {
+        if (entry.first == window) return entry.second;
+    }
+    return nullptr;
+}
+
+void CUIManager::SendEvent(CControlUI* control, UINT type, WPARAM wParam, LPARAM lParam, WCHAR key)
+{
+    if (control == nullptr) return;
+    TUIEvent event;
+    event.type = type;
+    event.sender = control;
+    event.timestamp = ::GetTickCount();
+    event.mouse = m_lastMouse;
+    event.key = key;
+    event.keyState = MapKeyState();
+    event.wParam = wParam;
+    event.lParam = lParam;
+    control->DispatchEvent(event);
+}
+
+WORD CUIManager::MapKeyState()
+{
+    WORD state = 0;
+    if (::GetKeyState(VK_CONTROL) < 0) state |= UIKEYSTATE_CONTROL;
+    if (::GetKeyState(VK_RBUTTON) < 0) state |= UIKEYSTATE_RBUTTON;
+    if (::GetKeyState(VK_LBUTTON) < 0) state |= UIKEYSTATE_LBUTTON;
+    if (::GetKeyState(VK_SHIFT) < 0) state |= UIKEYSTATE_SHIFT;
+    if (::GetKeyState(VK_MENU) < 0) state |= UIKEYSTATE_ALT;
+    return state;
+}
+
+// --- fonts and default attribute lists ---------------------------------------
+
+void CUIManager::MeasureFont(TFontInfo& info)
+{
+    if (m_paintDC == nullptr || !info.font) return;
+    CSelectObject select(m_paintDC, info.font.Get());
+    ::GetTextMetricsW(m_paintDC, &info.metrics);
+}
+
+static std::unique_ptr<TFontInfo> MakeFont(const wchar_t* face, int size, bool bold, bool underline, bool italic)
+{
+    LOGFONTW logFont = {};
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
+    if (face != nullptr) {
+        // LOGFONT holds 31 characters and a terminator.
+        std::wcsncpy(logFont.lfFaceName, face, LF_FACESIZE - 1);
+        logFont.lfFaceName[LF_FACESIZE - 1] = L'\0';
+    }
+    logFont.lfCharSet = DEFAULT_CHARSET;
+    logFont.lfHeight = -size;
+    // Bold is FW_BOLD: raising the GUI font's 400 by 700 would leave the
+    // 0..1000 range that LOGFONT allows.
+    if (bold) logFont.lfWeight = FW_BOLD;
+    if (underline) logFont.lfUnderline = TRUE;
+    if (italic) logFont.lfItalic = TRUE;
+    HFONT handle = ::CreateFontIndirectW(&logFont);
+    if (handle == nullptr) return nullptr;
+    auto info = std::make_unique<TFontInfo>();
+    info->font.Reset(handle);
+    info->face = logFont.lfFaceName;
+    info->size = size;
+    info->bold = bold;
+    info->underline = underline;
+    info->italic = italic;
+    return info;
+}
+
+HFONT CUIManager::RegisterFont(int id, const wchar_t* face, int size, bool bold, bool underline, bool italic,
+                               bool shared)
+{
+    std::unique_ptr<TFontInfo> info = MakeFont(face, size, bold, underline, italic);
+    if (!info) return nullptr;
+    MeasureFont(*info);
+    HFONT handle = info->font.Get();
+    auto& table = shared ? CUIManagerShared::Get().sharedFonts : m_fonts;
+    table[id] = std::move(info);
+    return handle;
+}
+
+HFONT CUIManager::SetBaseFont(const wchar_t* face, int size, bool bold, bool underline, bool italic, bool shared)
+{
+    std::unique_ptr<TFontInfo> info = MakeFont(face, size, bold, underline, italic);
+    if (!info) return nullptr;
+    MeasureFont(*info);
+    HFONT handle = info->font.Get();
+    if (shared) {
+        TFontInfo& target = CUIManagerShared::Get().defaultFont;
+        target.font = std::move(info->font);
+        target.face = info->face;
+        target.size = info->size;
+        target.bold = info->bold;
+        target.underline = info->underline;
+        target.italic = info->italic;
+        target.metrics = info->metrics;
+    } else {
+        m_defaultFont = std::move(info);
+    }
+    return handle;
+}
+
+TFontInfo* CUIManager::FindFontEntry(int id)
+{
+    auto own = m_fonts.find(id);
+    if (own != m_fonts.end()) return own->second.get();
+    auto& sharedFonts = CUIManagerShared::Get().sharedFonts;
+    auto shared = sharedFonts.find(id);
+    if (shared != sharedFonts.end()) return shared->second.get();
+    return nullptr;
+}
+
+const TFontInfo* CUIManager::GetDefaultFontInfo()
+{
+    TFontInfo* info = m_defaultFont ? m_defaultFont.get() : &CUIManagerShared::Get().defaultFont;
+    if (info->metrics.tmHeight == 0) MeasureFont(*info);
+    return info;
+}
+
+const TFontInfo* CUIManager::GetFontInfo(int id)
+{
+    TFontInfo* info = FindFontEntry(id);
+    if (info == nullptr) return GetDefaultFontInfo();
+    // A shared font registered by another window, or before this one had
+    // a DC, is measured on first use.
+    if (info->metrics.tmHeight == 0) MeasureFont(*info);
+    return info;
+}
+
+HFONT CUIManager::GetFont(int id) { return GetFontInfo(id)->font.Get(); }
+
+void CUIManager::RemoveAllFonts() { m_fonts.clear(); }
+
+void CUIManager::RegisterElementDefaults(const wchar_t* elementName, const wchar_t* attrList, bool shared)
+{
+    if (elementName == nullptr || *elementName == L'\0') return;
+    auto& table = shared ? CUIManagerShared::Get().sharedDefaults : m_elementDefaults;
+    // Element names are matched without regard to case everywhere else in
+    // a skin, so the defaults for "Button" also reach <button>.
+    table[FoldedKey(elementName)] = attrList;
+}
+
+const wchar_t* CUIManager::GetElementDefaults(const wchar_t* elementName) const
+{
+    std::wstring key = FoldedKey(elementName);
+    auto own = m_elementDefaults.find(key);
+    if (own != m_elementDefaults.end()) return own->second.GetData();
+    auto& shared = CUIManagerShared::Get().sharedDefaults;
+    auto it = shared.find(key);
+    return it != shared.end() ? it->second.GetData() : nullptr;
+}
+
+}  // namespace SkinUI
