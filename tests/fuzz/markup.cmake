@@ -1,0 +1,2 @@
+box_fuzzer(fuzz_xml_markup SOURCES MarkupFuzz.cpp LIBS skinui_markup)
+box_fuzzer(fuzz_attr_list SOURCES AttrListFuzz.cpp LIBS skinui_markup)
