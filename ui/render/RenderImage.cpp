@@ -106,6 +106,34 @@ private:
     MemoryDc m_dc;
 };
 
+// Selects a picture into a memory DC kept per thread: creating a DC for each
+// picture costs more than copying a small picture, and all drawing happens
+// on the UI thread anyway.
+class PictureSelection {
+public:
+    explicit PictureSelection(HBITMAP bitmap) : m_dc(CachedDc())
+    {
+        HGDIOBJ old = m_dc ? ::SelectObject(m_dc, bitmap) : nullptr;
+        m_old = old == HGDI_ERROR ? nullptr : old;
+    }
+    ~PictureSelection()
+    {
+        if (m_old) ::SelectObject(m_dc, m_old);
+    }
+    PictureSelection(const PictureSelection&) = delete;
+    PictureSelection& operator=(const PictureSelection&) = delete;
+    HDC Dc() const { return m_old ? m_dc : nullptr; }
+
+private:
+    static HDC CachedDc()
+    {
+        thread_local MemoryDc cached(nullptr);
+        return cached.Get();
+    }
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
 class StretchModeScope {
 public:
     StretchModeScope(HDC dc, int mode) : m_dc(dc), m_old(::SetStretchBltMode(dc, mode)) {}
@@ -255,13 +283,13 @@ bool RenderImage(HDC dc, HBITMAP bitmap, const RECT& dest, const RECT& paint, co
     const int top = std::min<int>(std::max<LONG>(corners.top, 0), sourceHeight);
     const int bottom = std::min<int>(std::max<LONG>(corners.bottom, 0), sourceHeight - top);
 
-    MemoryDc memory(dc);
-    if (memory.Get() == nullptr || !memory.Select(bitmap)) return false;
+    PictureSelection memory(bitmap);
+    if (memory.Dc() == nullptr) return false;
     StretchModeScope mode(dc, COLORONCOLOR);
 
     PiecePainter painter;
     painter.dc = dc;
-    painter.memory = memory.Get();
+    painter.memory = memory.Dc();
     painter.paint = paint;
     painter.blended = hasAlpha || fade < 255;
     painter.blend.BlendOp = AC_SRC_OVER;
@@ -276,7 +304,7 @@ bool RenderImage(HDC dc, HBITMAP bitmap, const RECT& dest, const RECT& paint, co
         // One to one: copy only what the paint rectangle needs.
         RECT part;
         if (::IntersectRect(&part, &dest, &paint)) {
-            ::BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, memory.Get(),
+            ::BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, memory.Dc(),
                      src.left + part.left - dest.left, src.top + part.top - dest.top, SRCCOPY);
         }
         return true;
