@@ -6,6 +6,7 @@
 
 #include "app/CrashDump.h"
 #include "app/InstallSettings.h"
+#include "windows/SetupingWnd.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
@@ -14,8 +15,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     CoInitialize(nullptr);
     InstallSettings::SetDefaults();
 
-    // FIXME: the setup wizard runs here once the installer windows exist.
-    (void)instance;
+    RunSetupWizard(instance);
 
     CoUninitialize();
     return 0;

@@ -1,0 +1,70 @@
+#include "windows/SetNameWnd.h"
+
+#include "app/InstallSettings.h"
+#include "ui/controls/LabelUI.h"
+#include "windows/BoxName.h"
+#include "windows/WindowStyle.h"
+
+using namespace SkinUI;
+
+namespace {
+int SystemMessageBox(const wchar_t* text, const wchar_t* title) { return MessageBoxW(nullptr, text, title, MB_OK); }
+}  // namespace
+
+SetNameWnd::MessageBoxFn SetNameWnd::s_messageBox = SystemMessageBox;
+
+void SetNameWnd::HandleNotify(TUINotify& notify)
+{
+    if (notify.sender == nullptr) return;
+    const CUIString& name = notify.sender->GetName();
+    if (notify.type == L"click" && name == L"btnSetName") ValidateAndSaveName();
+    if (notify.type == L"setfocus" && name == L"TextSetName") ClearHintOnFocus();
+    if (notify.type == L"killfocus" && name == L"TextSetName") RestoreHintOnBlur();
+}
+
+CControlUI* SetNameWnd::NameEdit() { return GetManager().FindByName(L"TextSetName"); }
+
+void SetNameWnd::SetEditText(const wchar_t* text, DWORD color)
+{
+    CControlUI* edit = NameEdit();
+    if (edit == nullptr) return;
+    edit->SetText(text);
+    if (auto* label = static_cast<CLabelUI*>(edit->InterfaceByName(L"Label"))) label->SetTextColor(color);
+}
+
+void SetNameWnd::ValidateAndSaveName()
+{
+    CControlUI* edit = NameEdit();
+    if (edit == nullptr) return;
+    CUIString text = edit->GetText();
+    if (text.IsEmpty() || text == kNoNameWarning || text == kHint) {
+        SetEditText(kNoNameWarning, kWarningColor);
+        return;
+    }
+    std::wstring name = TrimBoxName(text.GetData());
+    if (!IsValidBoxName(name)) {
+        s_messageBox(kInvalidName, kModalTitle);
+        return;
+    }
+    InstallSettings::installDir = (L"C:\\Program Files\\" + name + L"\\").c_str();
+    InstallSettings::exeName = (name + L".exe").c_str();
+    InstallSettings::appName = name.c_str();
+    InstallSettings::version = L"1.0.0.0";
+    InstallSettings::publisher = L"";
+    InstallSettings::boxName = name.c_str();
+    CloseWithResult(1);
+}
+
+void SetNameWnd::ClearHintOnFocus()
+{
+    CControlUI* edit = NameEdit();
+    if (edit == nullptr) return;
+    CUIString text = edit->GetText();
+    if (text == kHint || text == kNoNameWarning) SetEditText(L"", kNormalColor);
+}
+
+void SetNameWnd::RestoreHintOnBlur()
+{
+    CControlUI* edit = NameEdit();
+    if (edit != nullptr && edit->GetText().IsEmpty()) SetEditText(kHint, kNormalColor);
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The name window (skin 177): asks for the box's name before the wizard shows
+// itself. An accepted name sets the install settings and closes the window;
+// everything else keeps it open.
+
+#include "ui/core/WindowImplBase.h"
+
+class SetNameWnd : public SkinUI::WindowImplBase {
+public:
+    static constexpr const wchar_t* kHint = L"请在这里输入应用名称";
+    static constexpr const wchar_t* kNoNameWarning = L"您的盒子还没有名字哦";
+    static constexpr const wchar_t* kInvalidName = L"名字不能有特殊符号哦，也不能是纯数字哦";
+    static constexpr DWORD kWarningColor = 0x00D02200;
+    static constexpr DWORD kNormalColor = 0x0000EAFF;
+
+    void HandleNotify(SkinUI::TUINotify& notify) override;
+
+    // Test seam: the invalid-name message box (MessageBoxW by default).
+    using MessageBoxFn = int (*)(const wchar_t* text, const wchar_t* title);
+    static MessageBoxFn s_messageBox;
+
+protected:
+    const wchar_t* GetWindowClassName() const override { return L"SetNameWnd"; }
+    SkinUI::CUIString SkinFolder() override { return L""; }
+    SkinUI::CUIString SkinSource() override { return L"177"; }
+    int SkinResourceKind() override { return SkinUI::kSkinXmlResource; }
+
+private:
+    void ValidateAndSaveName();
+    void ClearHintOnFocus();
+    void RestoreHintOnBlur();
+    SkinUI::CControlUI* NameEdit();
+    void SetEditText(const wchar_t* text, DWORD color);
+};

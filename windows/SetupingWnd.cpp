@@ -1,0 +1,282 @@
+#include "windows/SetupingWnd.h"
+
+#include <process.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "app/InstallSettings.h"
+#include "install/InstallSequence.h"
+#include "install/SetupMessages.h"
+#include "services/MyLog.h"
+#include "ui/controls/LabelUI.h"
+#include "ui/core/ResourceSettings.h"
+#include "windows/InstallDirectory.h"
+#include "windows/NameFile.h"
+#include "windows/PromptWnd.h"
+#include "windows/SetNameWnd.h"
+#include "windows/WindowStyle.h"
+
+using namespace SkinUI;
+
+namespace {
+
+void RunNameWindow(const wchar_t*)
+{
+    SetNameWnd window;
+    if (window.CreateNativeWindow(nullptr, kModalTitle, kInstallerWindowStyle, 0) == nullptr) return;
+    window.CenterNativeWindow();
+    window.ShowModalLoop();
+}
+
+void ShowPromptStep(const wchar_t* message) { ShowPrompt(message); }
+
+// The strip's picture is 569 columns wide; the bar is cut off at column 565.
+constexpr int kStripRightEdge = 565;
+
+}  // namespace
+
+SetupingWnd::ModalStep SetupingWnd::s_runNameWindow = RunNameWindow;
+SetupingWnd::ModalStep SetupingWnd::s_showPrompt = ShowPromptStep;
+
+SetupingWnd::SetupingWnd() = default;
+
+SetupingWnd::~SetupingWnd()
+{
+    if (workerThread != nullptr) {
+        StopSequence();
+        CloseHandle(workerThread);
+        workerThread = nullptr;
+    }
+}
+
+void SetupingWnd::StopSequence()
+{
+    RequestCancel();
+    if (workerThread != nullptr) WaitForSingleObject(workerThread, INFINITE);
+}
+
+void SetupingWnd::OnInitialized()
+{
+    CUIManager& manager = GetManager();
+    lblProgress = manager.FindByName(L"lblProgress");
+    txtPercentage = manager.FindByName(L"txtPercentage");
+    CControlUI* host = manager.FindByName(L"topBgLayout");
+    topBgLayout = host ? static_cast<CContainerUI*>(host->InterfaceByName(L"Container")) : nullptr;
+    if (topBgLayout != nullptr) SetupBackground(topBgLayout);
+
+    layoutStart = manager.FindByName(L"layoutStart");
+    layoutSetup = manager.FindByName(L"layoutSetup");
+    layoutFinish = manager.FindByName(L"layoutFinish");
+    btnRun = manager.FindByName(L"btnRun");
+    lblDebug = manager.FindByName(L"lblDebug");
+    if (lblDebug != nullptr) lblDebug->SetVisible(false);
+
+    s_runNameWindow(nullptr);
+    if (InstallSettings::boxName.IsEmpty()) CloseWithResult(2);
+
+    txtDir = manager.FindByName(L"txtDir");
+    if (txtDir != nullptr) txtDir->SetText(InstallSettings::installDir);
+}
+
+void SetupingWnd::SetupBackground(CContainerUI* host)
+{
+    static const wchar_t* const pictures[] = {
+        L"res='148' restype='png' xtiled='false' ytiled='false'",
+        L"res='143' restype='png' xtiled='false' ytiled='false'",
+        L"res='150' restype='png' xtiled='false' ytiled='false'",
+        L"res='174' restype='png' xtiled='false' ytiled='false'",
+    };
+    CLabelUI* labels[4];
+    for (int i = 0; i < 4; ++i) {
+        labels[i] = new CLabelUI();
+        labels[i]->SetBkImage(pictures[i]);
+    }
+    background = new MovingContainer(GetHWND());
+    host->Add(background);  // the tree owns it from here on
+    for (CLabelUI* label : labels) background->AddItem(label);
+    background->Start();
+}
+
+void SetupingWnd::HandleNotify(TUINotify& notify)
+{
+    const CUIString name = notify.sender != nullptr ? notify.sender->GetName() : CUIString();
+    if (notify.type == L"menu" && lblDebug != nullptr) lblDebug->SetVisible(!lblDebug->IsVisible());
+    if (notify.type != L"click") return;
+
+    if (name == L"btnExit" || name == L"btnFinish") {
+        StopSequence();
+        if (name == L"btnFinish" && runAfterFinish) RunInstalledProgram();
+        PostQuitMessage(0);
+    } else if (name == L"btnBrowse") {
+        BrowseForDirectory();
+    } else if (name == L"btnNext") {
+        StartSetup();
+    } else if (name == L"btnRun" && btnRun != nullptr) {
+        runAfterFinish = !runAfterFinish;
+        btnRun->SetBkImage(runAfterFinish ? L"res='172' restype='png'" : L"res='173' restype='png'");
+    }
+}
+
+void SetupingWnd::BrowseForDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    BROWSEINFOW info = {};
+    info.hwndOwner = GetHWND();
+    info.pszDisplayName = path;
+    info.lpszTitle = L"选择一个文件夹";
+    info.ulFlags = BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (chosen == nullptr) return;
+    BOOL ok = SHGetPathFromIDListW(chosen, path);
+    CoTaskMemFree(chosen);
+    if (!ok) return;
+    std::wstring dir = ComposeInstallDir(path, InstallSettings::appName.GetData());
+    if (dir.empty()) return;  // too long to be a folder the shell can make
+    InstallSettings::installDir = dir.c_str();
+    if (txtDir != nullptr) txtDir->SetText(InstallSettings::installDir);
+}
+
+const wchar_t* SetupingWnd::DescribeCreateDirError(int code) { return ::DescribeCreateDirError(code); }
+
+void SetupingWnd::StartSetup()
+{
+    if (txtDir != nullptr) InstallSettings::installDir = txtDir->GetText();
+    std::wstring dir = ComposeInstallDir(InstallSettings::installDir.GetData(), InstallSettings::appName.GetData());
+    int error = 0;
+    bool ready = false;
+    if (dir.empty()) {
+        // Cutting the text to fit would install somewhere the user did not say.
+        error = ERROR_FILENAME_EXCED_RANGE;
+    } else {
+        InstallSettings::installDir = dir.c_str();
+        if (PathFileExistsW(dir.c_str())) {
+            ready = true;
+        } else {
+            error = SHCreateDirectory(GetHWND(), dir.c_str());
+            if (error == 0) ready = PathFileExistsW(dir.c_str()) != FALSE;
+        }
+    }
+    if (!ready) {
+        CUIString message = L"创建文件夹失败：";
+        message += DescribeCreateDirError(error);
+        s_showPrompt(message);
+        CloseWithResult(2);
+        return;
+    }
+    if (layoutStart != nullptr) layoutStart->SetVisible(false);
+    if (layoutSetup != nullptr) layoutSetup->SetVisible(true);
+    PostMessageW(GetHWND(), WM_SETUP_START, 0, 0);
+}
+
+void SetupingWnd::StartSequence()
+{
+    if (workerThread != nullptr) return;  // one sequence per window
+    MyLog::Init(InstallSettings::installDir);
+    cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    workerThread = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, InstallThreadProc, reinterpret_cast<void*>(GetHWND()), 0, nullptr));
+}
+
+LRESULT SetupingWnd::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    switch (message) {
+    case WM_SETUP_START:
+        StartSequence();
+        handled = true;
+        break;
+    case WM_SETUP_EXTRACT_PROGRESS:
+    case WM_SETUP_DOWNLOAD_PROGRESS:
+        ShowProgress(static_cast<double>(static_cast<UINT>(wParam)));
+        handled = true;
+        break;
+    case WM_TIMER:
+        if (background != nullptr && wParam == MovingContainer::kMoveTimerId) {
+            background->OnMoveTimer();
+            handled = true;
+        } else if (background != nullptr && wParam == MovingContainer::kSwitchTimerId) {
+            background->OnSwitchTimer();
+            handled = true;
+        }
+        break;
+    case WM_SETUP_STATUS_TEXT: {
+        auto* text = reinterpret_cast<CUIString*>(wParam);
+        if (text != nullptr) {
+            if (lblDebug != nullptr) lblDebug->SetText(*text);
+            delete text;
+        }
+        break;
+    }
+    case WM_KEYDOWN:
+        if (wParam == 'D' && lblDebug != nullptr) lblDebug->SetVisible(!lblDebug->IsVisible());
+        break;
+    case WM_SETUP_FINISHED:
+        FinishSetup();
+        handled = true;
+        break;
+    default:
+        break;
+    }
+    return WindowImplBase::FilterMessage(message, wParam, lParam, handled);
+}
+
+CUIString SetupingWnd::ProgressImage(int width)
+{
+    int left = kStripRightEdge - width;
+    if (left < 0) left = 0;  // 100 percent of a 569-pixel strip would start at -4
+    CUIString image;
+    image.Format(L"res='146' restype='png' source='%d,0,565,69' xtiled='true'", left);
+    return image;
+}
+
+void SetupingWnd::ShowProgress(double percent)
+{
+    if (lblProgress == nullptr) return;
+    const RECT& pos = lblProgress->GetPos();
+    int width = static_cast<int>(percent / 100.0 * (pos.right - pos.left));
+    if (width <= 0) return;
+    lblProgress->SetBkImage(ProgressImage(width));
+    lblProgress->Invalidate();
+    if (txtPercentage != nullptr) {
+        CUIString text;
+        text.Format(L"%d%%", static_cast<int>(percent));
+        txtPercentage->SetText(text);
+        txtPercentage->Invalidate();
+    }
+}
+
+void SetupingWnd::FinishSetup()
+{
+    if (layoutSetup != nullptr) layoutSetup->SetVisible(false);
+    if (layoutFinish != nullptr) layoutFinish->SetVisible(true);
+    SaveNameFile();
+}
+
+void SetupingWnd::RunInstalledProgram()
+{
+    wchar_t path[MAX_PATH] = {};
+    wcsncpy(path, InstallSettings::installDir, MAX_PATH - 1);
+    if (!PathAppendW(path, InstallSettings::exeName)) return;
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    info.lpFile = path;
+    info.lpParameters = L"";
+    info.lpDirectory = InstallSettings::installDir;
+    info.nShow = SW_SHOWNORMAL;
+    ShellExecuteExW(&info);
+}
+
+void RunSetupWizard(HINSTANCE instance)
+{
+    CResourceSettings::SetInstance(instance);
+    CResourceSettings::SetResourceModule(instance);
+    auto* wizard = new SetupingWnd();
+    if (wizard->CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0) != nullptr) {
+        wizard->SetWindowIcon(107);
+        wizard->CenterNativeWindow();
+        wizard->ShowModalLoop();
+    }
+    // Finish and Exit end the loop with WM_QUIT while the window still
+    // stands; it must be gone before the object that handles its messages.
+    if (IsWindow(wizard->GetHWND())) DestroyWindow(wizard->GetHWND());
+    delete wizard;
+}

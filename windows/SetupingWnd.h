@@ -1,0 +1,66 @@
+#pragma once
+// The setup wizard (skin 139): names the box (through the name window),
+// takes the directory, runs the install sequence on its own thread, draws
+// the progress the sequence posts, and on Finish starts the installed
+// program. It never draws by itself: every change goes through the skin's
+// controls.
+
+#include "ui/controls/MovingContainer.h"
+#include "ui/core/WindowImplBase.h"
+
+class SetupingWnd : public SkinUI::WindowImplBase {
+public:
+    SetupingWnd();
+    // Stops and waits for a sequence still running (the window may have
+    // closed through Escape or Alt+F4): the sequence reads settings, the log
+    // and cancelMutex, which must outlive it.
+    ~SetupingWnd() override;
+
+    void OnInitialized() override;
+    void HandleNotify(SkinUI::TUINotify& notify) override;
+    LRESULT FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+    void SetupBackground(SkinUI::CContainerUI* host);
+    void BrowseForDirectory();
+    void StartSetup();
+    static const wchar_t* DescribeCreateDirError(int code);
+    void ShowProgress(double percent);
+    void FinishSetup();
+    void RunInstalledProgram();
+
+    // The progress strip's picture, cut to its last `width` columns before
+    // column 565 and never starting left of the picture.
+    static SkinUI::CUIString ProgressImage(int width);
+
+    SkinUI::CControlUI* txtDir = nullptr;
+    SkinUI::CControlUI* lblProgress = nullptr;
+    SkinUI::CControlUI* txtPercentage = nullptr;
+    SkinUI::CContainerUI* topBgLayout = nullptr;
+    SkinUI::CControlUI* layoutStart = nullptr;
+    SkinUI::CControlUI* layoutSetup = nullptr;
+    SkinUI::CControlUI* layoutFinish = nullptr;
+    HANDLE workerThread = nullptr;
+    SkinUI::MovingContainer* background = nullptr;  // owned by the control tree
+    bool runAfterFinish = true;
+    SkinUI::CControlUI* btnRun = nullptr;
+    SkinUI::CControlUI* lblDebug = nullptr;
+
+    // Test seams: the name window's run and the prompt's, so the wizard can be
+    // driven without modal windows of its own.
+    using ModalStep = void (*)(const wchar_t* message);
+    static ModalStep s_runNameWindow;
+    static ModalStep s_showPrompt;
+
+protected:
+    const wchar_t* GetWindowClassName() const override { return L"SetupingWnd"; }
+    SkinUI::CUIString SkinFolder() override { return L""; }
+    SkinUI::CUIString SkinSource() override { return L"139"; }
+    int SkinResourceKind() override { return SkinUI::kSkinXmlResource; }
+
+private:
+    void StopSequence();
+    void StartSequence();
+};
+
+// Runs the whole wizard modally from the process entry.
+void RunSetupWizard(HINSTANCE instance);
