@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include "app/InstallSettings.h"
+#include "install/SetupMessages.h"
+#include "ui/controls/LabelUI.h"
+#include "windows/PromptWnd.h"
+#include "windows/SetNameWnd.h"
+#include "windows/SetupingWnd.h"
+#include "windows/WindowStyle.h"
+#include "windows/WindowTestSupport.h"
+
+using namespace SkinUI;
+using namespace testing_support;
+
+namespace {
+
+std::wstring g_prompted;
+void AcceptBox(const wchar_t*)
+{
+    InstallSettings::installDir = L"C:\\Program Files\\Box\\";
+    InstallSettings::exeName = L"Box.exe";
+    InstallSettings::appName = L"Box";
+    InstallSettings::boxName = L"Box";
+}
+void NoName(const wchar_t*) {}
+void RecordPrompt(const wchar_t* message) { g_prompted = message; }
+
+struct Wizard : ::testing::Test {
+    void SetUp() override
+    {
+        UseInstallerResources();
+        InstallSettings::SetDefaults();
+        SetupingWnd::s_runNameWindow = AcceptBox;
+        SetupingWnd::s_showPrompt = RecordPrompt;
+        g_prompted.clear();
+        wizard = new SetupingWnd();
+        ASSERT_NE(wizard->CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0), nullptr);
+        PumpWindowMessages();  // first layout and paint
+    }
+    void TearDown() override
+    {
+        if (IsWindow(wizard->GetHWND())) DestroyWindow(wizard->GetHWND());
+        delete wizard;
+        PumpWindowMessages();
+    }
+    CLabelUI* Label(const wchar_t* name)
+    {
+        CControlUI* control = wizard->GetManager().FindByName(name);
+        return control ? static_cast<CLabelUI*>(control->InterfaceByName(L"Label")) : nullptr;
+    }
+    SetupingWnd* wizard = nullptr;
+};
+
+}  // namespace
+
+TEST(WizardProgress, TheStripNeverStartsLeftOfThePicture)
+{
+    EXPECT_EQ(SetupingWnd::ProgressImage(563), L"res='146' restype='png' source='2,0,565,69' xtiled='true'");
+    EXPECT_EQ(SetupingWnd::ProgressImage(569), L"res='146' restype='png' source='0,0,565,69' xtiled='true'");
+    EXPECT_EQ(SetupingWnd::ProgressImage(1), L"res='146' restype='png' source='564,0,565,69' xtiled='true'");
+}
+
+TEST_F(Wizard, StartsOnTheDirectoryPageWithTheNamedDirectory)
+{
+    EXPECT_EQ(wizard->txtDir->GetText(), L"C:\\Program Files\\Box\\");
+    EXPECT_TRUE(wizard->layoutStart->IsVisible());
+    EXPECT_FALSE(wizard->lblDebug->IsVisible());
+    EXPECT_EQ(wizard->btnRun, nullptr);
+    EXPECT_NE(wizard->background, nullptr);
+    EXPECT_EQ(wizard->lblProgress->GetWidth(), 569);
+}
+
+TEST_F(Wizard, ProgressMovesTheStripAndThePercentage)
+{
+    CUIString strip = wizard->lblProgress->GetBkImage();
+    wizard->ShowProgress(0);
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), strip);
+    EXPECT_EQ(wizard->txtPercentage->GetText(), L"0%");
+    wizard->ShowProgress(37.9);
+    EXPECT_EQ(wizard->txtPercentage->GetText(), L"37%");
+    wizard->ShowProgress(99);
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), L"res='146' restype='png' source='2,0,565,69' xtiled='true'");
+    wizard->ShowProgress(100);
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), L"res='146' restype='png' source='0,0,565,69' xtiled='true'");
+    EXPECT_EQ(wizard->txtPercentage->GetText(), L"100%");
+
+    // Posted progress of both kinds takes the same way.
+    PostMessageW(wizard->GetHWND(), WM_SETUP_DOWNLOAD_PROGRESS, 50, 0);
+    PumpWindowMessages();
+    EXPECT_EQ(wizard->txtPercentage->GetText(), L"50%");
+    PostMessageW(wizard->GetHWND(), WM_SETUP_EXTRACT_PROGRESS, 7, 0);
+    PumpWindowMessages();
+    EXPECT_EQ(wizard->txtPercentage->GetText(), L"7%");
+}
+
+TEST_F(Wizard, StatusTextsAndTheDebugToggles)
+{
+    EXPECT_EQ(wizard->lblDebug->GetText(), L"Debug");
+    PostStatusText(wizard->GetHWND(), L"SaveZipToDir finish");
+    PumpWindowMessages();
+    EXPECT_EQ(wizard->lblDebug->GetText(), L"SaveZipToDir finish");
+
+    PostMessageW(wizard->GetHWND(), WM_KEYDOWN, 'D', 0);
+    PumpWindowMessages();
+    EXPECT_TRUE(wizard->lblDebug->IsVisible());
+    TUINotify menu;
+    menu.type = L"menu";
+    menu.sender = wizard->lblDebug;
+    wizard->HandleNotify(menu);
+    EXPECT_FALSE(wizard->lblDebug->IsVisible());
+}
+
+TEST_F(Wizard, NextAppendsTheApplicationNameCreatesTheFolderAndStarts)
+{
+    TempDir dir;
+    wizard->txtDir->SetText((dir / L"Apps").c_str());
+    wizard->StartSetup();
+    EXPECT_EQ(std::wstring(InstallSettings::installDir), dir / L"Apps\\Box\\");
+    EXPECT_TRUE(FileExists(dir / L"Apps\\Box"));
+    EXPECT_FALSE(wizard->layoutStart->IsVisible());
+    EXPECT_TRUE(wizard->layoutSetup->IsVisible());
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, wizard->GetHWND(), WM_SETUP_START, WM_SETUP_START, PM_REMOVE));
+    EXPECT_TRUE(g_prompted.empty());
+}
+
+TEST_F(Wizard, NextWithAnExistingDirectoryThatNamesTheApplicationKeepsIt)
+{
+    TempDir dir;
+    std::wstring existing = dir / L"MyBoxes\\";
+    CreateDirectoryW(existing.c_str(), nullptr);
+    wizard->txtDir->SetText(existing.c_str());
+    wizard->StartSetup();
+    EXPECT_EQ(std::wstring(InstallSettings::installDir), existing);
+    MSG message;
+    EXPECT_TRUE(PeekMessageW(&message, wizard->GetHWND(), WM_SETUP_START, WM_SETUP_START, PM_REMOVE));
+}
+
+TEST_F(Wizard, ARelativeDirectoryIsRefusedWithTheShellsReason)
+{
+    wizard->txtDir->SetText(L"word");
+    wizard->StartSetup();
+    EXPECT_EQ(g_prompted, L"创建文件夹失败：The pszPath parameter was set to a relative path");
+    EXPECT_EQ(TakePostedClose(wizard->GetHWND()), 2);
+    EXPECT_TRUE(wizard->layoutStart->IsVisible());
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, wizard->GetHWND(), WM_SETUP_START, WM_SETUP_START, PM_REMOVE));
+}
+
+TEST_F(Wizard, FinishShowsTheLastPageAndWritesTheNameFile)
+{
+    TempDir dir;
+    InstallSettings::installDir = dir.Slash().c_str();
+    PostMessageW(wizard->GetHWND(), WM_SETUP_FINISHED, 0, 0);
+    PumpWindowMessages();
+    EXPECT_FALSE(wizard->layoutSetup->IsVisible());
+    EXPECT_TRUE(wizard->layoutFinish->IsVisible());
+    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "Box");
+}
+
+TEST(WizardWithoutName, ClosesItselfWithTwo)
+{
+    UseInstallerResources();
+    InstallSettings::SetDefaults();
+    SetupingWnd::s_runNameWindow = NoName;
+    SetupingWnd wizard;
+    ASSERT_NE(wizard.CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0), nullptr);
+    EXPECT_EQ(wizard.ShowModalLoop(), 2u);
+    SetupingWnd::s_runNameWindow = AcceptBox;
+}
+
+TEST(Prompt, BothButtonsCloseWithOne)
+{
+    UseInstallerResources();
+    for (const wchar_t* button : {L"btnOk", L"btnExit"}) {
+        PromptWnd prompt;
+        prompt.message = L"创建文件夹失败：";
+        ASSERT_NE(prompt.CreateNativeWindow(nullptr, kModalTitle, kInstallerWindowStyle, 0), nullptr);
+        ASSERT_NE(prompt.text, nullptr);
+        EXPECT_EQ(prompt.text->GetText(), L"创建文件夹失败：");
+        TUINotify click;
+        click.type = L"click";
+        click.sender = prompt.GetManager().FindByName(button);
+        ASSERT_NE(click.sender, nullptr);
+        prompt.HandleNotify(click);
+        EXPECT_EQ(prompt.ShowModalLoop(), 1u) << button;
+    }
+}
+
+namespace {
+
+std::vector<std::wstring> g_boxes;
+int RecordBox(const wchar_t* text, const wchar_t* title)
+{
+    g_boxes.push_back(std::wstring(title) + L"|" + text);
+    return IDOK;
+}
+
+struct NameWindow : ::testing::Test {
+    void SetUp() override
+    {
+        UseInstallerResources();
+        InstallSettings::SetDefaults();
+        SetNameWnd::s_messageBox = RecordBox;
+        g_boxes.clear();
+        ASSERT_NE(window.CreateNativeWindow(nullptr, kModalTitle, kInstallerWindowStyle, 0), nullptr);
+        edit = window.GetManager().FindByName(L"TextSetName");
+        ASSERT_NE(edit, nullptr);
+    }
+    void TearDown() override
+    {
+        if (IsWindow(window.GetHWND())) DestroyWindow(window.GetHWND());
+        PumpWindowMessages();
+    }
+    void Notify(const wchar_t* type, const wchar_t* sender)
+    {
+        TUINotify notify;
+        notify.type = type;
+        notify.sender = window.GetManager().FindByName(sender);
+        window.HandleNotify(notify);
+    }
+    DWORD Color() { return static_cast<CLabelUI*>(edit->InterfaceByName(L"Label"))->GetTextColor(); }
+
+    SetNameWnd window;
+    CControlUI* edit = nullptr;
+};
+
+}  // namespace
+
+TEST_F(NameWindow, HintAndWarningCountAsNoName)
+{
+    EXPECT_EQ(edit->GetText(), SetNameWnd::kHint);
+    Notify(L"click", L"btnSetName");
+    EXPECT_EQ(edit->GetText(), SetNameWnd::kNoNameWarning);
+    EXPECT_EQ(Color(), SetNameWnd::kWarningColor);
+    Notify(L"click", L"btnSetName");  // the warning itself is no name either
+    EXPECT_EQ(edit->GetText(), SetNameWnd::kNoNameWarning);
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_TRUE(InstallSettings::boxName.IsEmpty());
+    EXPECT_EQ(TakePostedClose(window.GetHWND()), -1);
+}
+
+TEST_F(NameWindow, FocusClearsTheHintAndLeavingEmptyRestoresIt)
+{
+    Notify(L"click", L"btnSetName");
+    Notify(L"setfocus", L"TextSetName");
+    EXPECT_EQ(edit->GetText(), L"");
+    EXPECT_EQ(Color(), SetNameWnd::kNormalColor);
+    Notify(L"killfocus", L"TextSetName");
+    EXPECT_EQ(edit->GetText(), SetNameWnd::kHint);
+    EXPECT_EQ(Color(), SetNameWnd::kNormalColor);
+    edit->SetText(L"My Box");
+    Notify(L"setfocus", L"TextSetName");
+    Notify(L"killfocus", L"TextSetName");
+    EXPECT_EQ(edit->GetText(), L"My Box");
+}
+
+TEST_F(NameWindow, AnAcceptedNameSetsEverySettingAndCloses)
+{
+    edit->SetText(L"  Box  ");
+    Notify(L"click", L"btnSetName");
+    EXPECT_EQ(InstallSettings::installDir, L"C:\\Program Files\\Box\\");
+    EXPECT_EQ(InstallSettings::exeName, L"Box.exe");
+    EXPECT_EQ(InstallSettings::appName, L"Box");
+    EXPECT_EQ(InstallSettings::boxName, L"Box");
+    EXPECT_EQ(InstallSettings::version, L"1.0.0.0");
+    EXPECT_TRUE(InstallSettings::publisher.IsEmpty());
+    EXPECT_EQ(edit->GetText(), L"  Box  ");  // the box itself is left alone
+    EXPECT_EQ(TakePostedClose(window.GetHWND()), 1);
+}
+
+TEST_F(NameWindow, InvalidNamesGetTheMessageBoxEachTime)
+{
+    for (const wchar_t* text : {L"2019", L"   ", L"Box!", L"abcdefghijk"}) {
+        edit->SetText(text);
+        Notify(L"click", L"btnSetName");
+        EXPECT_EQ(edit->GetText(), text);
+    }
+    Notify(L"click", L"btnSetName");
+    ASSERT_EQ(g_boxes.size(), 5u);
+    for (const auto& box : g_boxes) EXPECT_EQ(box, L"提示|名字不能有特殊符号哦，也不能是纯数字哦");
+    EXPECT_TRUE(InstallSettings::boxName.IsEmpty());
+    EXPECT_EQ(TakePostedClose(window.GetHWND()), -1);
+}
