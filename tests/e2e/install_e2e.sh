@@ -1,0 +1,196 @@
+#!/usr/bin/env bash
+# Installs the box as a user would: the real Install.exe under Wine on the
+# test display, driven with xdotool, against nginx and the API test server
+# on 127.0.0.1 (the host and ports compiled into the build).
+#
+#   install_e2e.sh <build-dir> <arch> <scenario>
+#
+# Scenarios:
+#   full      name "Box", Next, wait for the finish page, Finish; check files,
+#             shortcuts (Quick Launch made first), registry, name file, log,
+#             the report, temp.zip and the started program; screenshots.
+#   again     a second installation of "Box" without a Quick Launch folder:
+#             the fourth shortcut is skipped quietly.
+#   escape    Escape on the name window: exit code 0, nothing installed.
+#   broken    a package that is not a zip: three passes, then the progress
+#             page stays with the last status text.
+#   baddir    a directory that cannot be created: the prompt window.
+set -euo pipefail
+build=$(cd "${1:?build dir}" && pwd) arch=${2:?arch} scenario=${3:?scenario}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/tools/common.sh"
+source "$root/tools/wine-env.sh" "$build" "$arch"
+[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY" >&2; exit 1; }
+export LC_ALL=zh_CN.UTF-8
+
+shots=$build/screenshots
+work=$build/e2e-$scenario
+rm -rf "$work"; mkdir -p "$work" "$shots"
+drive=$WINEPREFIX/drive_c
+target="$drive/Program Files/Box"
+package=$build/package/Orrery2.zip
+
+fail() { echo "FAIL: $*" >&2; shot "failure-$scenario"; exit 1; }
+shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+
+servers_up=
+cleanup() {
+  [ -n "${installer_pid:-}" ] && kill "$installer_pid" 2>/dev/null || true
+  "$BOX_WINE" taskkill /f /im Box.exe >/dev/null 2>&1 || true
+  [ -n "$servers_up" ] && bash "$root/tools/servers/demo-servers.sh" stop "$build" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+served=$package
+if [ "$scenario" = broken ]; then
+  served=$work/broken.zip
+  head -c 200000 /dev/urandom >"$served"
+fi
+bash "$root/tools/servers/demo-servers.sh" start "$served" "$build" >/dev/null
+servers_up=1
+api_port=$(cache_value BOX_API_PORT)
+
+# A clean slate in the prefix for this installation.
+rm -rf "$target"
+quick_launch="$drive/users/$USER/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
+[ -d "$drive/users/root" ] && quick_launch="$drive/users/root/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
+case "$scenario" in
+  full) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk ;;
+  again) rm -rf "$quick_launch" ;;
+esac
+
+# Waits until `condition` (a command) succeeds, up to `seconds`.
+wait_for() { # seconds description command...
+  local seconds=$1 what=$2; shift 2
+  local end=$((SECONDS + seconds))
+  until "$@"; do
+    [ $SECONDS -lt $end ] || fail "timed out waiting for $what"
+    sleep 0.2
+  done
+}
+
+# The visible top-level window of the installer with the given client size.
+window_of_size() { # width height
+  local id geometry
+  for id in $(xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null); do
+    geometry=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
+    if [ "$geometry" = "$1x$2" ]; then echo "$id"; return 0; fi
+  done
+  return 1
+}
+has_window() { window_of_size "$1" "$2" >/dev/null; }
+
+click() { # window x y (client coordinates)
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.3
+}
+
+cd "$work"
+"$BOX_WINE" "$build/bin/Install.exe" >"$work/wine.log" 2>&1 &
+installer_pid=$!
+
+wait_for 60 "the name window" has_window 711 462
+name=$(window_of_size 711 462)
+sleep 1
+[ "$scenario" = full ] && shot 01-name-window
+
+if [ "$scenario" = escape ]; then
+  xdotool windowactivate --sync "$name" 2>/dev/null || xdotool windowfocus "$name" || true
+  xdotool key --window "$name" Escape
+  wait_for 30 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
+  wait "$installer_pid" && status=0 || status=$?
+  installer_pid=
+  [ "$status" = 0 ] || fail "exit code $status"
+  [ ! -e "$target" ] || fail "something was installed"
+  echo "PASS escape"
+  exit 0
+fi
+
+click "$name" 488 314          # the name box
+xdotool type --delay 80 "Box"
+sleep 0.5
+click "$name" 482 405          # 立即安装
+wait_for 60 "the wizard" has_window 647 449
+wizard=$(window_of_size 647 449)
+sleep 1
+
+if [ "$scenario" = baddir ]; then
+  # A folder under a file cannot be made.
+  mkdir -p "$drive/blocker-parent"; : >"$drive/blocker-parent/file"
+  click "$wizard" 300 388      # the directory box
+  xdotool key --window "$wizard" ctrl+a
+  xdotool type --delay 30 'C:\blocker-parent\file\sub'
+  click "$wizard" 560 389      # 确认
+  wait_for 30 "the prompt" has_window 647 449
+  sleep 1
+  shot 05-prompt-window
+  echo "PASS baddir"
+  exit 0
+fi
+
+[ "$scenario" = full ] && shot 02-directory-page
+click "$wizard" 560 389        # 确认 (Next)
+
+if [ "$scenario" = broken ]; then
+  # Three passes of at least 3 s each, each ending in a failed extraction.
+  sleep 14
+  kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended"
+  [ ! -e "$target/cvnname.dat" ] || fail "finished with a broken package"
+  grep -q "解压失败,安装中止" <(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt" 2>/dev/null) ||
+    { sleep 6; grep -q "解压失败,安装中止" <(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt") || fail "no abort line"; }
+  shot broken-progress-page
+  echo "PASS broken"
+  exit 0
+fi
+
+# Mid-way: the progress page (the download pauses 3 s before it starts).
+sleep 4
+[ "$scenario" = full ] && shot 03-progress-page
+wait_for 120 "the finish page (name file)" test -f "$target/cvnname.dat"
+sleep 1
+[ "$scenario" = full ] && shot 04-finish-page
+rm -f "$target/started.marker"
+click "$wizard" 324 395        # 安装完成 (Finish)
+wait_for 30 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
+wait "$installer_pid" && status=0 || status=$?
+installer_pid=
+[ "$status" = 0 ] || fail "exit code $status"
+
+# What the user got.
+[ "$(cat "$target/cvnname.dat")" = Box ] || fail "name file"
+for f in Box.exe BoxM.exe BoxA.exe Uninstall.exe temp.zip; do [ -f "$target/$f" ] || fail "missing $f"; done
+for f in Corvina.exe CorvinaMain.exe CvnBrowserAide.exe; do [ ! -e "$target/$f" ] || fail "$f not renamed"; done
+unzip -Z1 "$package" | grep -v '/$' | grep -v -E '^(Corvina|CorvinaMain|CvnBrowserAide)\.exe$' | while read -r entry; do
+  [ -f "$target/$entry" ] || fail "missing extracted $entry"
+done
+wait_for 30 "the started program's marker" test -f "$target/started.marker"
+
+links=$(find "$drive/users" "$HOME" -name '*.lnk' -newer "$target/temp.zip" 2>/dev/null | sort)
+echo "$links" | grep -q '/Desktop/Box\.lnk$' || fail "desktop shortcut: $links"
+echo "$links" | grep -q '/Programs/Box/Box\.lnk$' || fail "start menu shortcut: $links"
+echo "$links" | grep -q '/Programs/Box/卸载\.lnk$' || fail "uninstall shortcut: $links"
+if [ "$scenario" = full ]; then
+  echo "$links" | grep -q '/Quick Launch/Box\.lnk$' || fail "quick launch shortcut: $links"
+else
+  [ ! -d "$quick_launch" ] || fail "quick launch folder made"
+fi
+
+"$BOX_WINE" reg export 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Box' "$work/key.reg" >/dev/null 2>&1 ||
+  "$BOX_WINE" reg export 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Box' "$work/key.reg" >/dev/null 2>&1 ||
+  fail "no uninstall key"
+iconv -f UTF-16 -t UTF-8 "$work/key.reg" >"$work/key.txt"
+for value in DisplayName DisplayIcon DisplayVersion Publisher UninstallString; do
+  grep -q "\"$value\"=" "$work/key.txt" || fail "uninstall value $value"
+done
+grep -q '"DisplayName"="Box"' "$work/key.txt" || fail "DisplayName"
+
+log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
+for line in '\[D\] \[thread [0-9]+\] downloading' '\[I\] \[thread [0-9]+\] range0-' '\[D\] \[thread [0-9]+\] Unzip success!'; do
+  grep -Eq "$line" <<<"$log_text" || fail "log line $line"
+done
+requests=$(curl -s "http://127.0.0.1:$api_port/_log?tag=default")
+[ "$(grep -c '^valid ' <<<"$requests")" -ge 1 ] || fail "no signed report: $requests"
+! grep -q '^invalid ' <<<"$requests" || fail "a report with a bad signature: $requests"
+
+echo "PASS $scenario"
