@@ -740,12 +740,32 @@ bool CControlUI::DrawImage(HDC dc, CImageSlot& image, const RECT* dest, BYTE fad
 
 void CControlUI::FillColor(HDC dc, const RECT& rect, DWORD argb) const
 {
-    if ((argb >> 24) == 0 || ::IsRectEmpty(&rect)) return;
-    // FIXME: translucent colours and the alpha channel of layered buffers
-    // need a blended fill.
-    COLORREF old = ::SetDCBrushColor(dc, ToColorRef(argb));
-    ::FillRect(dc, &rect, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-    ::SetDCBrushColor(dc, old);
+    const DWORD alpha = argb >> 24;
+    if (alpha == 0 || ::IsRectEmpty(&rect)) return;
+    if (alpha == 0xFF && (m_manager == nullptr || !m_manager->IsLayered())) {
+        COLORREF old = ::SetDCBrushColor(dc, ToColorRef(argb));
+        ::FillRect(dc, &rect, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+        ::SetDCBrushColor(dc, old);
+        return;
+    }
+    // Translucent colours, and any colour in a layered window's buffer
+    // (where FillRect would leave alpha 0), are blended from one
+    // premultiplied pixel stretched over the rectangle. GdiAlphaBlend is the
+    // gdi32 function behind msimg32's AlphaBlend; it honours the clip region
+    // (rounded corners).
+    static CMemoryDC pixelDC(nullptr);
+    static CDibSection pixel;
+    if (pixel.Pixels() == nullptr) {
+        if (!pixel.Create(pixelDC, 1, 1)) return;
+        ::SelectObject(pixelDC, pixel.Bitmap());
+    }
+    DWORD r = ((argb >> 16) & 0xFF) * alpha / 255;
+    DWORD g = ((argb >> 8) & 0xFF) * alpha / 255;
+    DWORD b = (argb & 0xFF) * alpha / 255;
+    pixel.Pixels()[0] = (alpha << 24) | (r << 16) | (g << 8) | b;
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ::GdiAlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, pixelDC, 0, 0, 1, 1,
+                    blend);
 }
 
 }  // namespace SkinUI

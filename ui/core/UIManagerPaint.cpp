@@ -126,7 +126,9 @@ void CUIManager::PaintNow()
     if (m_window == nullptr) return;
     if (m_layered) {
         if (::IsRectEmpty(&m_dirty)) InvalidateWindow();
-        OnPaint();
+        // A first layout (or a changed layered setup) ends its paint early
+        // and asks for another one.
+        for (int pass = 0; pass < 3 && !::IsRectEmpty(&m_dirty); ++pass) OnPaint();
     } else {
         ::UpdateWindow(m_window);
     }
