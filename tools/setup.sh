@@ -25,6 +25,7 @@ packages=(
   libstb-dev googletest libgtest-dev zlib1g-dev libminizip-dev
   clang libclang-rt-14-dev
   zip unzip nsis
+  librsvg2-bin optipng
 )
 
 install_packages() {

@@ -4,8 +4,9 @@
 
 #include "ui/core/AttrValue.h"
 #include "ui/core/GdiHandles.h"
-#include "ui/core/PendingMarkup.h"
 #include "ui/core/UIManager.h"
+#include "ui/markup/AttrList.h"
+#include "ui/render/RenderImage.h"
 
 namespace SkinUI {
 
@@ -728,14 +729,34 @@ void CControlUI::SetBorderRound(SIZE round)
 
 void CControlUI::SetImageAttr(CImageSlot& image, const wchar_t* value)
 {
-    image.Assign(value);
+    ImageDrawInfo& info = image.Info();
+    if (!info.SetAttrString(value)) return;
+    // A control of a window loads its picture now; others at their first
+    // paint.
+    if (m_manager != nullptr) {
+        DrawImageInfo(nullptr, &m_manager->GetImageTable(), m_rcItem, m_rcItem, info);
+        if (info.image != nullptr && m_float && m_fixedWidth == 0 && m_fixedHeight == 0) {
+            SetFixedWidth(info.image->width);
+            SetFixedHeight(info.image->height);
+        }
+    }
     Invalidate();
 }
 
 bool CControlUI::DrawImage(HDC dc, CImageSlot& image, const RECT* dest, BYTE fade)
 {
-    if (image.IsEmpty()) return false;
-    return false;
+    if (image.IsEmpty() || m_manager == nullptr) return false;
+    ImageDrawInfo& info = image.Info();
+    // Callers that place the picture themselves (a progress bar's filled
+    // part) or fade it override the string's values for this one draw.
+    ImageRect savedDest = info.dest;
+    uint8_t savedFade = info.fade;
+    if (dest != nullptr) info.dest = ImageRect{dest->left, dest->top, dest->right, dest->bottom};
+    if (fade != 255) info.fade = static_cast<uint8_t>(info.fade * fade / 255);
+    bool drawn = DrawImageInfo(dc, &m_manager->GetImageTable(), m_rcItem, m_rcPaint, info);
+    info.dest = savedDest;
+    info.fade = savedFade;
+    return drawn;
 }
 
 void CControlUI::FillColor(HDC dc, const RECT& rect, DWORD argb) const

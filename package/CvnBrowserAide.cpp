@@ -1,0 +1,5 @@
+// CvnBrowserAide.exe of the demo package: carried so the installer has it to
+// rename (to <box>A.exe). It does nothing.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }

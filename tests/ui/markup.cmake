@@ -1,0 +1,5 @@
+box_test(ui_markup_test HOST SOURCES markup/XmlMarkupTest.cpp markup/AttrListTest.cpp LIBS skinui_markup)
+
+if(NOT BOX_HOST_ONLY)
+  box_test(ui_markup_file_test SOURCES markup/XmlMarkupFileTest.cpp LIBS skinui_markup test_support)
+endif()

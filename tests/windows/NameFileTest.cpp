@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "app/InstallSettings.h"
+#include "services/MyLog.h"
+#include "support/TestSupport.h"
+#include "windows/NameFile.h"
+
+using namespace testing_support;
+
+TEST(NameFile, HoldsTheNameInTheAnsiCodePageAndNothingElse)
+{
+    TempDir dir;
+    InstallSettings::installDir = dir.Slash().c_str();
+    InstallSettings::boxName = L"Box";
+    SaveNameFile();
+    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "Box");
+
+    InstallSettings::boxName = L"我的 盒子";
+    SaveNameFile();  // truncates the earlier content
+    ASSERT_EQ(GetACP(), 936u);
+    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "\xCE\xD2\xB5\xC4 \xBA\xD0\xD7\xD3");
+
+    // Without an equivalent in the code page: the replacement character.
+    InstallSettings::boxName = L"Box\u0E01";  // Thai: nothing close in 936
+    SaveNameFile();
+    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "Box?");
+}
+
+TEST(NameFile, AFolderThatDoesNotExistIsLoggedNotFatal)
+{
+    TempDir dir;
+    ASSERT_TRUE(MyLog::Init(dir.Path().c_str()));
+    InstallSettings::installDir = (dir / L"missing\\").c_str();
+    InstallSettings::boxName = L"Box";
+    SaveNameFile();
+    MyLog::GetLogger()->flush();
+    std::string log = ReadFileBytes(dir / L"logs\\InstallRotating.txt");
+    // "cvnname.dat失败,GetLastError = 3" in code page 936.
+    EXPECT_NE(log.find("] cvnname.dat\xCA\xA7\xB0\xDC,GetLastError = 3\r\n"), std::string::npos) << log;
+    MyLog::Shutdown();
+}

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Renders the skin pictures from their SVG sources and optimises them:
+#
+#   tools/render-art.sh            all pictures
+#   tools/render-art.sh 156 181    only these resource ids
+#
+# skin/art/<id>_<name>.svg  ->  skin/images/<id>_<name>[_<state>].png
+#
+# The PNGs are committed, so building needs none of this; run it after
+# changing a source and commit both. skin/images/SOURCES.sha1 records the
+# sources each PNG was made from (the skin test compares it).
+#
+# Debian tools only: rsvg-convert (librsvg2-bin), the WenQuanYi Micro Hei font
+# (fonts-wqy-microhei) for every caption, optipng.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+art=$box_root/skin/art
+out=$box_root/skin/images
+
+# id  source (in skin/art)           state: normal, or a stylesheet in skin/art/states
+pictures="
+143 143_slide_desktop.svg          normal
+144 144_progress_track.svg         normal
+146 146_progress_strip.svg         normal
+147 147_progress_page.svg          normal
+148 148_slide_welcome.svg          normal
+150 150_slide_speed.svg            normal
+152 152_directory_box.svg          normal
+153 153_browse_button.svg          normal
+154 153_browse_button.svg          hot
+155 153_browse_button.svg          pushed
+156 156_next_button.svg            normal
+157 156_next_button.svg            hot
+158 156_next_button.svg            pushed
+159 159_finish_button.svg          normal
+160 159_finish_button.svg          hot
+161 159_finish_button.svg          pushed
+164 164_wizard_background.svg      normal
+172 172_run_toggle.svg             normal
+173 173_run_toggle_off.svg         normal
+174 174_slide_safe.svg             normal
+178 178_set_name_button.svg        normal
+179 178_set_name_button.svg        hot
+180 178_set_name_button.svg        pushed
+181 181_name_background.svg        normal
+182 182_speech_bubble.svg          normal
+183 183_name_box.svg               normal
+184 184_directory_caption.svg      normal
+"
+
+for tool in rsvg-convert optipng fc-list; do
+  command -v "$tool" >/dev/null || { log "missing $tool: apt-get install librsvg2-bin optipng fontconfig"; exit 1; }
+done
+# Without the font, rsvg falls back silently and the captions come out wrong.
+[[ $(fc-list : family) == *'WenQuanYi Micro Hei'* ]] || { log "missing font: apt-get install fonts-wqy-microhei"; exit 1; }
+
+wanted=" $* "
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+png_name() { # id source state
+  local base=${2%.svg}
+  base=${base#*_}
+  if [ "$3" = normal ]; then echo "$1_$base.png"; else echo "$1_${base}_$3.png"; fi
+}
+
+while read -r id source state; do
+  [ -n "$id" ] || continue
+  [ "$wanted" = "  " ] || [[ $wanted == *" $id "* ]] || continue
+  name=$(png_name "$id" "$source" "$state")
+  args=()
+  [ "$state" = normal ] || args=(--stylesheet "$art/states/$state.css")
+  rsvg-convert "${args[@]}" "$art/$source" -o "$tmp/$name"
+  optipng -quiet -o5 -strip all "$tmp/$name"
+  mv "$tmp/$name" "$out/$name"
+  log "$name $(stat -c %s "$out/$name") bytes"
+done <<<"$pictures"
+
+# The record of what the committed pictures were made from.
+(cd "$art" && sha1sum ./*.svg states/*.css | sed 's| \./| |') >"$out/SOURCES.sha1"

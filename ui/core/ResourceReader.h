@@ -1,0 +1,43 @@
+#pragma once
+// Reads the bytes of skins and pictures from wherever the resource settings
+// point: loose files under the resource path, entries of the resource zip,
+// or resources of a module.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <vector>
+
+namespace SkinUI {
+
+enum class ResourceReadResult {
+    Ok,
+    OpenFailed,       // the file cannot be opened
+    Empty,            // file or zip entry of size 0
+    TooLarge,         // above the caller's limit
+    ReadFailed,       // fewer bytes read than the file size
+    ZipOpenFailed,    // the resource zip cannot be opened
+    ZipEntryMissing,  // no zip entry of that name
+    UnzipFailed,      // the entry cannot be decompressed
+};
+
+class CResourceReader {
+public:
+    // `name` as an entry of the resource zip (found without regard to case)
+    // when a zip is set, else as a file under the resource path.
+    static ResourceReadResult ReadResourceFile(const wchar_t* name, size_t maxBytes, std::vector<unsigned char>& bytes);
+
+    // A whole file by its full path, opened with read sharing.
+    static ResourceReadResult ReadWholeFile(const wchar_t* path, size_t maxBytes, std::vector<unsigned char>& bytes);
+
+    // A resource of `module` by name or MAKEINTRESOURCE id; type names match
+    // without regard to case (FindResourceW does that). False when absent.
+    static bool ReadModuleResource(HMODULE module, const wchar_t* nameOrId, const wchar_t* type,
+                                   std::vector<unsigned char>& bytes);
+
+private:
+    static ResourceReadResult ReadZipEntry(void* zip, const wchar_t* name, size_t maxBytes,
+                                           std::vector<unsigned char>& bytes);
+};
+
+}  // namespace SkinUI

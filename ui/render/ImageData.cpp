@@ -1,0 +1,10 @@
+#include "ui/render/ImageData.h"
+
+namespace SkinUI {
+
+ImageData::~ImageData()
+{
+    if (bitmap) ::DeleteObject(bitmap);
+}
+
+}  // namespace SkinUI

@@ -1,0 +1,34 @@
+#pragma once
+// Finds, decodes and converts one picture. Where the bytes come from:
+//   - type "*COLOR*": no bytes; a 1 x 1 picture of the colour in the name;
+//   - any other type: a resource of that type in the resource module (type
+//     names match without regard to case);
+//   - no type: a file under the resource path, or an entry of the resource
+//     zip when one is set;
+//   - and when that found nothing and the name is text: the name itself as
+//     a file path.
+// PNG is decoded to 8-bit RGBA, then premultiplied into a DIB section.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "ui/render/ImageData.h"
+
+namespace SkinUI {
+
+// `name` is text or a MAKEINTRESOURCE id; `type` null for a file. Null when
+// the picture cannot be found or decoded.
+std::unique_ptr<ImageData> LoadImageData(const wchar_t* name, const wchar_t* type, uint32_t mask);
+
+// The conversion step on its own: straight RGBA rows in, the premultiplied
+// bitmap out. Pixels whose premultiplied AARRGGBB value equals `mask`
+// become fully transparent. Null when the bitmap cannot be created.
+std::unique_ptr<ImageData> CreateImageData(const uint8_t* rgba, int width, int height, uint32_t mask);
+
+// Encoded files above this size are not read.
+constexpr size_t kMaxImageFileBytes = 64 * 1024 * 1024;
+
+}  // namespace SkinUI

@@ -1,0 +1,26 @@
+#include "windows/InstallDirectory.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& appName)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    if (path.size() >= MAX_PATH) return std::wstring();
+    path.copy(buffer, path.size());
+    if (path.find(appName) == std::wstring::npos && !PathAppendW(buffer, appName.c_str())) return std::wstring();
+    if (PathAddBackslashW(buffer) == nullptr) return std::wstring();
+    return buffer;
+}
+
+const wchar_t* DescribeCreateDirError(int code)
+{
+    switch (code) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return L"The directory exists.";
+    case ERROR_BAD_PATHNAME: return L"The pszPath parameter was set to a relative path";
+    case ERROR_FILENAME_EXCED_RANGE: return L"The path pointed to by pszPath is too long.";
+    case ERROR_CANCELLED: return L"The user canceled the operation.";
+    default: return L"";
+    }
+}
