@@ -28,9 +28,11 @@ public:
         if (::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
     }
 
-    bool Create(int width = 300, int height = 200, DWORD exStyle = 0)
+    // Hidden windows serve tests that only lay out or send messages.
+    bool Create(int width = 300, int height = 200, DWORD exStyle = 0, bool visible = true)
     {
-        return CreateNativeWindow(nullptr, L"host", WS_POPUP | WS_VISIBLE, exStyle, 40, 40, width, height) != nullptr;
+        DWORD style = WS_POPUP | (visible ? WS_VISIBLE : 0);
+        return CreateNativeWindow(nullptr, L"host", style, exStyle, 40, 40, width, height) != nullptr;
     }
 
     // Runs every queued message through the modal loop's path.
