@@ -39,6 +39,26 @@ bool CButtonUI::Trigger()
     return true;
 }
 
+void CButtonUI::StartFade()
+{
+    // Already running: the next tick simply heads the other way.
+    if (m_fadeDelta > 0 && m_manager != nullptr) m_manager->SetUITimer(this, kFadeTimerId, kFadeIntervalMs);
+}
+
+void CButtonUI::StepFade()
+{
+    // The fade alpha is the weight of the normal image: it falls towards 0
+    // while hot (the hot image takes over) and rises back to 255 otherwise.
+    int alpha = m_fadeAlpha;
+    if (m_state & UISTATE_HOT) alpha = alpha > m_fadeDelta ? alpha - m_fadeDelta : 0;
+    else alpha = alpha + m_fadeDelta < 255 ? alpha + m_fadeDelta : 255;
+    m_fadeAlpha = static_cast<BYTE>(alpha);
+    if ((alpha == 0 || alpha == 255 || m_fadeDelta == 0) && m_manager != nullptr) {
+        m_manager->KillUITimer(this, kFadeTimerId);
+    }
+    Invalidate();
+}
+
 void CButtonUI::SetEnabled(bool enabled)
 {
     CLabelUI::SetEnabled(enabled);
@@ -97,6 +117,7 @@ void CButtonUI::HandleEvent(TUIEvent& event)
     case UIEVENT_MOUSEENTER:
         if (inside && IsEnabled()) {
             m_state |= UISTATE_HOT;
+            StartFade();
             Invalidate();
         }
         return;
@@ -110,9 +131,16 @@ void CButtonUI::HandleEvent(TUIEvent& event)
         if (m_manager != nullptr) m_manager->RemoveMouseLeaveNeeded(this);
         if (m_state & UISTATE_HOT) {
             m_state &= ~UISTATE_HOT;
+            StartFade();
             Invalidate();
         }
         return;
+    case UIEVENT_TIMER:
+        if (event.wParam == kFadeTimerId) {
+            StepFade();
+            return;
+        }
+        break;
     case UIEVENT_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
         return;
@@ -169,13 +197,19 @@ void CButtonUI::DrawStateImage(HDC dc, CImageSlot& image)
 void CButtonUI::PaintStatusImage(HDC dc)
 {
     UINT state = GetButtonState();
+    const bool fading = m_fadeDelta > 0;
     if (state & UISTATE_DISABLED) {
         DrawStateImage(dc, m_disabledImage);
     } else if (state & UISTATE_PUSHED) {
         DrawStateImage(dc, m_pushedImage);
         DrawImage(dc, m_pushedForeImage);
     } else if (state & UISTATE_HOT) {
-        DrawStateImage(dc, m_hotImage);
+        if (fading) {
+            DrawImage(dc, m_normalImage, nullptr, m_fadeAlpha);
+            DrawImage(dc, m_hotImage, nullptr, static_cast<BYTE>(255 - m_fadeAlpha));
+        } else {
+            DrawStateImage(dc, m_hotImage);
+        }
         // A hot fore image or a hot background colour replaces the fore
         // image while hot.
         if (!m_hotForeImage.IsEmpty()) {
@@ -188,6 +222,9 @@ void CButtonUI::PaintStatusImage(HDC dc)
         }
     } else if (state & UISTATE_FOCUSED) {
         DrawStateImage(dc, m_focusedImage);
+    } else if (fading) {
+        DrawImage(dc, m_hotImage, nullptr, static_cast<BYTE>(255 - m_fadeAlpha));
+        DrawImage(dc, m_normalImage, nullptr, m_fadeAlpha);
     } else {
         DrawImage(dc, m_normalImage);
     }

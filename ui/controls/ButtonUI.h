@@ -54,12 +54,16 @@ public:
     BYTE GetFadeDelta() const { return m_fadeDelta; }
     BYTE GetFadeAlpha() const { return m_fadeAlpha; }
 
-    // Timer of the hot/normal cross-fade.
+    // Timer of the hot/normal cross-fade, and its tick.
     static constexpr UINT kFadeTimerId = 11;
+    static constexpr UINT kFadeIntervalMs = 30;
 
 protected:
     // Draws `image`, or the normal image when it is missing or fails.
     void DrawStateImage(HDC dc, CImageSlot& image);
+    // The cross-fade: started on entering and leaving, one step per tick.
+    void StartFade();
+    void StepFade();
 
     UINT m_state = 0;  // hot, pushed, captured (focus and enabled are read live)
     DWORD m_hotBkColor = 0;
@@ -74,10 +78,8 @@ protected:
     CImageSlot m_focusedImage;
     CImageSlot m_disabledImage;
     CImageSlot m_fiveStatusImage;
-    // FIXME: fading is not animated yet; the fade step is kept and the
-    // images switch at once.
     BYTE m_fadeDelta = 0;
-    BYTE m_fadeAlpha = 255;
+    BYTE m_fadeAlpha = 255;  // weight of the normal image while fading
 };
 
 }  // namespace SkinUI

@@ -4,8 +4,9 @@
 
 #include "ui/core/AttrValue.h"
 #include "ui/core/GdiHandles.h"
-#include "ui/core/PendingMarkup.h"
 #include "ui/core/UIManager.h"
+#include "ui/markup/AttrList.h"
+#include "ui/render/RenderImage.h"
 
 namespace SkinUI {
 
@@ -728,24 +729,64 @@ void CControlUI::SetBorderRound(SIZE round)
 
 void CControlUI::SetImageAttr(CImageSlot& image, const wchar_t* value)
 {
-    image.Assign(value);
+    ImageDrawInfo& info = image.Info();
+    if (!info.SetAttrString(value)) return;
+    // A control of a window loads its picture now; others at their first
+    // paint.
+    if (m_manager != nullptr) {
+        DrawImageInfo(nullptr, &m_manager->GetImageTable(), m_rcItem, m_rcItem, info);
+        if (info.image != nullptr && m_float && m_fixedWidth == 0 && m_fixedHeight == 0) {
+            SetFixedWidth(info.image->width);
+            SetFixedHeight(info.image->height);
+        }
+    }
     Invalidate();
 }
 
 bool CControlUI::DrawImage(HDC dc, CImageSlot& image, const RECT* dest, BYTE fade)
 {
-    if (image.IsEmpty()) return false;
-    return false;
+    if (image.IsEmpty() || m_manager == nullptr) return false;
+    ImageDrawInfo& info = image.Info();
+    // Callers that place the picture themselves (a progress bar's filled
+    // part) or fade it override the string's values for this one draw.
+    ImageRect savedDest = info.dest;
+    uint8_t savedFade = info.fade;
+    if (dest != nullptr) info.dest = ImageRect{dest->left, dest->top, dest->right, dest->bottom};
+    if (fade != 255) info.fade = static_cast<uint8_t>(info.fade * fade / 255);
+    bool drawn = DrawImageInfo(dc, &m_manager->GetImageTable(), m_rcItem, m_rcPaint, info);
+    info.dest = savedDest;
+    info.fade = savedFade;
+    return drawn;
 }
 
 void CControlUI::FillColor(HDC dc, const RECT& rect, DWORD argb) const
 {
-    if ((argb >> 24) == 0 || ::IsRectEmpty(&rect)) return;
-    // FIXME: translucent colours and the alpha channel of layered buffers
-    // need a blended fill.
-    COLORREF old = ::SetDCBrushColor(dc, ToColorRef(argb));
-    ::FillRect(dc, &rect, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-    ::SetDCBrushColor(dc, old);
+    const DWORD alpha = argb >> 24;
+    if (alpha == 0 || ::IsRectEmpty(&rect)) return;
+    if (alpha == 0xFF && (m_manager == nullptr || !m_manager->IsLayered())) {
+        COLORREF old = ::SetDCBrushColor(dc, ToColorRef(argb));
+        ::FillRect(dc, &rect, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+        ::SetDCBrushColor(dc, old);
+        return;
+    }
+    // Translucent colours, and any colour in a layered window's buffer
+    // (where FillRect would leave alpha 0), are blended from one
+    // premultiplied pixel stretched over the rectangle. GdiAlphaBlend is the
+    // gdi32 function behind msimg32's AlphaBlend; it honours the clip region
+    // (rounded corners).
+    static CMemoryDC pixelDC(nullptr);
+    static CDibSection pixel;
+    if (pixel.Pixels() == nullptr) {
+        if (!pixel.Create(pixelDC, 1, 1)) return;
+        ::SelectObject(pixelDC, pixel.Bitmap());
+    }
+    DWORD r = ((argb >> 16) & 0xFF) * alpha / 255;
+    DWORD g = ((argb >> 8) & 0xFF) * alpha / 255;
+    DWORD b = (argb & 0xFF) * alpha / 255;
+    pixel.Pixels()[0] = (alpha << 24) | (r << 16) | (g << 8) | b;
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ::GdiAlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, pixelDC, 0, 0, 1, 1,
+                    blend);
 }
 
 }  // namespace SkinUI

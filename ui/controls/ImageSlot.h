@@ -1,23 +1,22 @@
 #pragma once
 // One image attribute of a control (background, fore, a button state): the
-// attribute string and, once loaded, the picture it names.
-//
-// FIXME: pictures are not loaded yet; the slot keeps the string only until
-// the image tables and drawing join the build.
+// parsed attribute string and, once loaded, the picture it names (borrowed
+// from the manager's picture table).
 
-#include "ui/core/UIString.h"
+#include "ui/render/ImageAttr.h"
 
 namespace SkinUI {
 
 class CImageSlot {
 public:
-    const CUIString& Text() const { return m_text; }
-    bool IsEmpty() const { return m_text.IsEmpty(); }
-    bool HasPicture() const { return false; }
-    void Assign(const wchar_t* text) { m_text = text; }
+    const CUIString& Text() const { return m_info.attrString; }
+    bool IsEmpty() const { return m_info.attrString.IsEmpty(); }
+    bool HasPicture() const { return m_info.image != nullptr; }
+    ImageDrawInfo& Info() { return m_info; }
+    const ImageDrawInfo& Info() const { return m_info; }
 
 private:
-    CUIString m_text;
+    ImageDrawInfo m_info;
 };
 
 }  // namespace SkinUI

@@ -1,8 +1,6 @@
 #pragma once
-// Stand-ins for control classes that are not built yet: the edit boxes and
-// the text control of the next round of work, and the extended controls
-// (lists, combo boxes, trees, tabs, sliders and the rest) that no skin of the
-// installer uses. A stand-in answers its class name, keeps the attributes it
+// Stand-ins for the extended control classes (lists, combo boxes, trees,
+// tabs, sliders and the rest) that no skin of the installer uses. A stand-in answers its class name, keeps the attributes it
 // is given and does nothing else; elements with children get a container so
 // the children still have a home.
 
@@ -26,9 +24,8 @@ private:
     CUIString m_className;
 };
 
-// A new stand-in answering `className`: label-like for the text controls
-// ("Edit", "Text"), a container for "RichEdit" or when `container` is set,
-// else a plain control.
+// A new stand-in answering `className`: a container when `container` is
+// set, else a plain control.
 CControlUI* CreateStandIn(const wchar_t* className, bool container);
 
 }  // namespace SkinUI

@@ -12,7 +12,7 @@
 
 #include "ui/controls/ControlUI.h"
 #include "ui/core/AttrValue.h"
-#include "ui/core/PendingMarkup.h"
+#include "ui/core/ResourceSettings.h"
 #include "ui/core/UIManagerShared.h"
 
 namespace SkinUI {
@@ -163,6 +163,7 @@ void CUIManager::BindWindow(HWND window, const wchar_t* name)
     m_layeredTimerRunning = false;
     ReleaseOffscreen();
     ReleasePictures();
+    if (!m_layeredImage.IsEmpty()) LoadLayeredPicture();
     // Fonts registered before the window existed get their metrics now.
     for (auto& entry : m_fonts) MeasureFont(*entry.second);
     AddUnique(CUIManagerShared::Get().managers, this);

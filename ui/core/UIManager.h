@@ -20,6 +20,8 @@
 #include "ui/core/GdiHandles.h"
 #include "ui/core/UIInterfaces.h"
 #include "ui/core/UIString.h"
+#include "ui/render/ImageAttr.h"
+#include "ui/render/ImageTable.h"
 
 namespace SkinUI {
 
@@ -225,6 +227,19 @@ public:
     const TFontInfo* GetDefaultFontInfo();
     void RemoveAllFonts();
 
+    // --- pictures (this window's table, then the shared one) -------------
+    CImageTable& GetImageTable() { return m_images; }
+    ImageData* FindImage(const wchar_t* name) const { return m_images.FindImage(name); }
+    ImageData* FindOrLoadImage(const wchar_t* name, const wchar_t* type, DWORD mask, bool keepUnadjusted = false)
+    {
+        return m_images.FindOrLoadImage(name, type, mask, keepUnadjusted);
+    }
+    ImageData* RegisterImage(const wchar_t* name, const wchar_t* type, DWORD mask, bool keepUnadjusted, bool shared)
+    {
+        return m_images.RegisterImage(name, type, mask, keepUnadjusted, shared);
+    }
+    void ReleaseImages(bool shared) { m_images.ReleaseImages(shared); }
+
     void RegisterElementDefaults(const wchar_t* elementName, const wchar_t* attrList, bool shared);
     const wchar_t* GetElementDefaults(const wchar_t* elementName) const;
 
@@ -330,6 +345,8 @@ private:
     RECT m_dirty = {0, 0, 0, 0};
     bool m_layeredTimerRunning = false;
     CUIString m_layeredImage;
+    ImageDrawInfo m_layeredImageInfo;
+    CImageTable m_images;
 
     UINT_PTR m_timerCounter = 4096;
 

@@ -6,6 +6,7 @@
 #include "ui/controls/ControlUI.h"
 #include "ui/core/UIManager.h"
 #include "ui/core/UIManagerShared.h"
+#include "ui/render/RenderImage.h"
 
 namespace SkinUI {
 
@@ -126,7 +127,9 @@ void CUIManager::PaintNow()
     if (m_window == nullptr) return;
     if (m_layered) {
         if (::IsRectEmpty(&m_dirty)) InvalidateWindow();
-        OnPaint();
+        // A first layout (or a changed layered setup) ends its paint early
+        // and asks for another one.
+        for (int pass = 0; pass < 3 && !::IsRectEmpty(&m_dirty); ++pass) OnPaint();
     } else {
         ::UpdateWindow(m_window);
     }
@@ -300,19 +303,39 @@ void CUIManager::FlushLayered(const RECT& paint)
 
 void CUIManager::ReleasePictures()
 {
-    // FIXME: the manager's own picture table joins with the image code.
+    m_layeredImageInfo.Reset();
+    m_images.ReleaseImages(false);
 }
 
 void CUIManager::LoadLayeredPicture()
 {
-    // FIXME: loads the layered image once the image code has joined.
+    m_layeredImageInfo.SetAttrString(m_layeredImage);
+    RECT rect = LayoutRect();
+    DrawImageInfo(nullptr, &m_images, rect, rect, m_layeredImageInfo);
 }
 
 void CUIManager::RenderLayeredPicture()
 {
-    // FIXME: renders the layered image into m_layeredImageDib once the image
-    // code has joined; until then there is no mask.
+    SIZE size = GetClientSize();
+    if (!m_layeredChanged && m_layeredImageDib.Pixels() != nullptr && m_layeredImageDib.Width() == size.cx &&
+        m_layeredImageDib.Height() == size.cy) {
+        return;
+    }
     m_layeredImageHasAlpha = false;
+    if (m_layeredImageDC && m_layeredImageOldBitmap != nullptr) ::SelectObject(m_layeredImageDC, m_layeredImageOldBitmap);
+    m_layeredImageOldBitmap = nullptr;
+    m_layeredImageDC.Reset(::CreateCompatibleDC(m_paintDC));
+    if (!m_layeredImageDC || !m_layeredImageDib.Create(m_paintDC, size.cx, size.cy)) {
+        m_layeredImageDib.Reset();
+        return;
+    }
+    m_layeredImageOldBitmap = ::SelectObject(m_layeredImageDC, m_layeredImageDib.Bitmap());
+    // Outside the picture (the insets) the window stays transparent.
+    std::memset(m_layeredImageDib.Pixels(), 0, static_cast<size_t>(size.cx) * size.cy * 4);
+    RECT rect = LayoutRect();
+    if (m_layeredImageInfo.attrString != m_layeredImage) m_layeredImageInfo.SetAttrString(m_layeredImage);
+    DrawImageInfo(m_layeredImageDC, &m_images, rect, rect, m_layeredImageInfo);
+    m_layeredImageHasAlpha = m_layeredImageInfo.image != nullptr && m_layeredImageInfo.image->hasAlpha;
 }
 
 }  // namespace SkinUI

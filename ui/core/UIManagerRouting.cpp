@@ -11,6 +11,7 @@
 #include <cwctype>
 
 #include "ui/controls/ControlUI.h"
+#include "ui/core/ToolTip.h"
 #include "ui/core/UIManager.h"
 #include "ui/core/UIManagerShared.h"
 
@@ -136,9 +137,7 @@ void CUIManager::TrackMouse()
     track.cbSize = sizeof(track);
     track.dwFlags = TME_HOVER | TME_LEAVE;
     track.hwndTrack = m_window;
-    track.dwHoverTime = m_tooltipWindow != nullptr
-                            ? static_cast<DWORD>(::SendMessageW(m_tooltipWindow, TTM_GETDELAYTIME, TTDT_INITIAL, 0))
-                            : m_hoverTime;
+    track.dwHoverTime = m_tooltipWindow != nullptr ? ToolTip::InitialDelay(m_tooltipWindow) : m_hoverTime;
     if (::TrackMouseEvent(&track)) m_mouseTracking = true;
 }
 
@@ -187,18 +186,25 @@ void CUIManager::OnMouseLeaveWindow()
 
 void CUIManager::ShowTooltip(CControlUI* control, POINT point)
 {
-    // FIXME: the tooltip window ("tooltips_class32") joins with the text
-    // controls; until then hovering sends the event only.
+    CUIString text = ExpandLanguageText(control->GetToolTip());
+    if (text.IsEmpty()) return;
+    if (m_tooltipWindow == nullptr) {
+        m_tooltipWindow = ToolTip::Create(m_window);
+        if (m_tooltipWindow == nullptr) return;
+        m_lastTooltipWidth = -1;
+    }
+    if (control->GetToolTipWidth() != m_lastTooltipWidth) {
+        m_lastTooltipWidth = control->GetToolTipWidth();
+        ToolTip::SetMaxWidth(m_tooltipWindow, m_lastTooltipWidth);
+    }
+    ToolTip::Show(m_tooltipWindow, m_window, control->GetPos(), text, point);
+    m_tooltipControl = control;
 }
 
 void CUIManager::HideTooltip()
 {
-    if (m_tooltipWindow != nullptr) {
-        TOOLINFOW tool = {};
-        tool.cbSize = sizeof(tool);
-        tool.hwnd = m_window;
-        ::SendMessageW(m_tooltipWindow, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
-    }
+    ToolTip::Hide(m_tooltipWindow, m_window);
+    m_tooltipControl = nullptr;
 }
 
 bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -6,7 +6,7 @@
 
 #include "ui/controls/ControlUI.h"
 #include "ui/core/AttrValue.h"
-#include "ui/core/PendingMarkup.h"
+#include "ui/core/ResourceSettings.h"
 #include "ui/markup/LayoutBuilder.h"
 
 namespace SkinUI {

@@ -1,6 +1,6 @@
 #include "ui/core/WindowWnd.h"
 
-#include "ui/core/PendingMarkup.h"
+#include "ui/core/ResourceSettings.h"
 #include "ui/core/UIManager.h"
 
 namespace SkinUI {

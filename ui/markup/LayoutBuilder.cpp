@@ -7,10 +7,13 @@
 
 #include "ui/controls/ButtonUI.h"
 #include "ui/controls/ContainerUI.h"
+#include "ui/controls/EditUI.h"
 #include "ui/controls/HorizontalLayoutUI.h"
 #include "ui/controls/LabelUI.h"
 #include "ui/controls/ProgressUI.h"
+#include "ui/controls/RichEditUI.h"
 #include "ui/controls/StandInUI.h"
+#include "ui/controls/TextUI.h"
 #include "ui/controls/VerticalLayoutUI.h"
 #include "ui/core/AttrValue.h"
 #include "ui/core/ResourceReader.h"
@@ -23,7 +26,7 @@ namespace {
 
 using AttrValue::EqualsNoCase;
 
-enum class Kind { Control, Container, Vertical, Horizontal, Label, Button, Progress, StandIn };
+enum class Kind { Control, Container, Vertical, Horizontal, Label, Text, Button, Edit, RichEdit, Progress, StandIn };
 
 struct ElementEntry {
     const wchar_t* element;
@@ -47,11 +50,11 @@ const ElementEntry kElements[] = {
     {L"TabLayout", Kind::StandIn, L"TabLayout", false},
     {L"TileLayout", Kind::StandIn, L"TileLayout", false},
     {L"ChildLayout", Kind::StandIn, L"ChildLayout", false},
-    {L"Text", Kind::StandIn, L"Text", false},
+    {L"Text", Kind::Text, nullptr, false},
     {L"Option", Kind::StandIn, L"Option", false},
     {L"CheckBox", Kind::StandIn, L"CheckBox", false},
-    {L"Edit", Kind::StandIn, L"Edit", false},
-    {L"RichEdit", Kind::StandIn, L"RichEdit", false},
+    {L"Edit", Kind::Edit, nullptr, false},
+    {L"RichEdit", Kind::RichEdit, nullptr, false},
     {L"Slider", Kind::StandIn, L"Slider", false},
     {L"ScrollBar", Kind::StandIn, L"ScrollBar", false},
     {L"Combo", Kind::StandIn, L"Combo", false},
@@ -220,7 +223,10 @@ CControlUI* CLayoutBuilder::CreateControl(const CXmlNode& node, CControlUI* pare
     case Kind::Vertical: return new CVerticalLayoutUI;
     case Kind::Horizontal: return new CHorizontalLayoutUI;
     case Kind::Label: return new CLabelUI;
+    case Kind::Text: return new CTextUI;
     case Kind::Button: return new CButtonUI;
+    case Kind::Edit: return new CEditUI;
+    case Kind::RichEdit: return new CRichEditUI;
     case Kind::Progress: return new CProgressUI;
     case Kind::StandIn: return CreateStandIn(entry->className, node.HasChild());
     }

@@ -1,0 +1,153 @@
+// Painting through the manager: the offscreen buffer of an ordinary window
+// and the 32-bit buffer of a layered one, checked at pixels that matter.
+#include <gtest/gtest.h>
+
+#include "HostWindow.h"
+#include "ui/controls/ButtonUI.h"
+#include "ui/controls/ContainerUI.h"
+#include "ui/controls/LabelUI.h"
+
+using namespace SkinUI;
+using testing_support::HostWindow;
+
+namespace {
+
+struct PaintFixture : ::testing::Test {
+    static void SetUpTestSuite()
+    {
+        s_window = new HostWindow;
+        ASSERT_TRUE(s_window->Create(200, 100));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_window;
+        s_window = nullptr;
+    }
+
+    // A red window with a floating 40 x 20 child at (10, 10).
+    CControlUI* AttachRedTreeWithChild(CControlUI* child)
+    {
+        auto* root = new CContainerUI;
+        root->SetBkColor(0xFFFF0000);
+        child->SetFloat(true);
+        child->SetFixedXY({10, 10});
+        child->SetFixedWidth(40);
+        child->SetFixedHeight(20);
+        root->Add(child);
+        window.manager.AttachTree(root);
+        return root;
+    }
+
+    COLORREF Offscreen(int x, int y) { return ::GetPixel(window.manager.GetOffscreenDC(), x, y); }
+    DWORD Layered(int x, int y) { return window.manager.GetLayeredBuffer().Row(y)[x]; }
+
+    static HostWindow* s_window;
+    HostWindow& window = *s_window;
+};
+
+HostWindow* PaintFixture::s_window = nullptr;
+
+}  // namespace
+
+TEST_F(PaintFixture, OffscreenBufferHoldsBackgroundChildAndBorder)
+{
+    auto* child = new CControlUI;
+    child->SetBkColor(0xFF00FF00);
+    child->SetBorderColor(0xFF0000FF);
+    child->SetBorderSize({2, 2, 2, 2});
+    AttachRedTreeWithChild(child);
+    window.manager.InvalidateWindow();
+    window.manager.PaintNow();
+    ASSERT_NE(window.manager.GetOffscreenDC(), nullptr);
+    EXPECT_EQ(Offscreen(100, 80), RGB(255, 0, 0));
+    EXPECT_EQ(Offscreen(30, 20), RGB(0, 255, 0));
+    EXPECT_EQ(Offscreen(10, 10), RGB(0, 0, 255));  // border inside the control
+    EXPECT_EQ(Offscreen(11, 20), RGB(0, 0, 255));
+    EXPECT_EQ(Offscreen(12, 20), RGB(0, 255, 0));
+    EXPECT_EQ(Offscreen(49, 29), RGB(0, 0, 255));
+    EXPECT_EQ(Offscreen(50, 30), RGB(255, 0, 0));
+
+    // Only the dirty part is painted again.
+    child->SetBkColor(0xFF000000 | RGB(0, 0, 0x80));
+    child->SetBorderColor(0);
+    window.manager.PaintNow();
+    EXPECT_EQ(Offscreen(30, 20), RGB(0x80, 0, 0));  // COLORREF is 0x00BBGGRR
+}
+
+TEST_F(PaintFixture, GradientsAndRoundedCorners)
+{
+    auto* child = new CControlUI;
+    child->SetBkColor(0xFF000000);
+    child->SetBkColor2(0xFFFFFFFF);
+    AttachRedTreeWithChild(child);
+    child->SetFixedHeight(64);
+    window.manager.InvalidateWindow();
+    window.manager.PaintNow();
+    // Vertical by default: 16 bands from black at the top to white at the
+    // bottom, each 4 pixels high.
+    EXPECT_EQ(Offscreen(20, 10), RGB(0, 0, 0));
+    EXPECT_EQ(Offscreen(20, 73), RGB(255, 255, 255));
+    EXPECT_EQ(Offscreen(20, 14), RGB(17, 17, 17));
+    EXPECT_EQ(Offscreen(20, 17), RGB(17, 17, 17));
+
+    child->SetVerticalGradient(false);
+    child->SetBkColor3(0xFF000000);
+    child->SetBorderRound({20, 20});
+    window.manager.PaintNow();
+    EXPECT_EQ(Offscreen(10, 40), RGB(0, 0, 0));    // left end: first colour
+    EXPECT_EQ(Offscreen(31, 40), RGB(255, 255, 255));  // middle: second colour
+    EXPECT_EQ(Offscreen(10, 10), RGB(255, 0, 0));  // clipped off at the corner
+}
+
+TEST_F(PaintFixture, LabelTextIsDrawnInItsColour)
+{
+    auto* label = new CLabelUI;
+    label->SetText(L"MMMM");
+    label->SetTextColor(0xFF0000FF);
+    label->SetBkColor(0xFFFFFFFF);
+    AttachRedTreeWithChild(label);
+    window.manager.InvalidateWindow();
+    window.manager.PaintNow();
+    // Glyphs may be smoothed: count the pixels that turned blue-ish.
+    int blue = 0;
+    for (int y = 10; y < 30; ++y) {
+        for (int x = 10; x < 50; ++x) {
+            COLORREF pixel = Offscreen(x, y);
+            blue += GetBValue(pixel) > 200 && GetRValue(pixel) < 150 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(blue, 10);
+    EXPECT_EQ(Offscreen(49, 29), RGB(255, 255, 255));
+}
+
+TEST_F(PaintFixture, LayeredBufferCarriesAlpha)
+{
+    auto* child = new CControlUI;
+    child->SetBkColor(0x8000FF00);
+    CControlUI* root = AttachRedTreeWithChild(child);
+    root->SetBkColor(0);
+    window.manager.SetLayered(true);
+    window.manager.PaintNow();
+    const CDibSection& buffer = window.manager.GetLayeredBuffer();
+    ASSERT_NE(buffer.Pixels(), nullptr);
+    ASSERT_EQ(buffer.Width(), 200);
+    EXPECT_EQ(Layered(100, 80), 0u);  // nothing painted: transparent
+    EXPECT_EQ(Layered(30, 20), 0x80008000u);  // premultiplied half green
+
+    root->SetBkColor(0xFFFF0000);
+    window.manager.PaintNow();
+    EXPECT_EQ(Layered(100, 80), 0xFFFF0000u);
+    DWORD blended = Layered(30, 20);
+    EXPECT_EQ(blended >> 24, 0xFFu);
+    EXPECT_NEAR(static_cast<int>((blended >> 16) & 0xFF), 127, 1);
+    EXPECT_NEAR(static_cast<int>((blended >> 8) & 0xFF), 128, 1);
+
+    // Invalidation only grows the dirty rectangle; the 10 ms timer flushes it.
+    child->SetBkColor(0xFF0000FF);
+    for (int i = 0; i < 50 && Layered(30, 20) != 0xFF0000FFu; ++i) {
+        ::Sleep(10);
+        window.Pump();
+    }
+    EXPECT_EQ(Layered(30, 20), 0xFF0000FFu);
+    window.manager.SetLayered(false);
+}

@@ -1,0 +1,367 @@
+// The edit box: its native window while focused (styles, place, text,
+// limits), what typing and Enter send, closing on focus loss, the painted
+// text (alignment, password mask), the background brushes, the layered
+// window's printed child and caret, and no leaks over many edit sessions.
+#include <gtest/gtest.h>
+
+#include "TextTestWindow.h"
+#include "ui/controls/EditUI.h"
+
+using SkinUI::CEditUI;
+using text_test::Snapshot;
+using text_test::TextTestWindow;
+
+namespace {
+
+const wchar_t* const kHint = L"请在这里输入应用名称";
+
+std::wstring Skin(const std::wstring& editAttributes)
+{
+    return L"<Window><VerticalLayout bkcolor=\"#FFFFFFFF\">"
+           L"<Edit name=\"edit\" float=\"true\" pos=\"10,10,210,50\" textcolor=\"#FF000000\" " +
+           editAttributes +
+           L" />"
+           L"<Button name=\"button\" float=\"true\" pos=\"10,100,110,130\" text=\"ok\" />"
+           L"</VerticalLayout></Window>";
+}
+
+std::wstring NativeText(HWND window)
+{
+    wchar_t buffer[256] = {};
+    ::GetWindowTextW(window, buffer, 256);
+    return buffer;
+}
+
+RECT ClientRectIn(HWND child, HWND parent)
+{
+    RECT rect;
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void Type(HWND window, const wchar_t* text)
+{
+    for (const wchar_t* p = text; *p != L'\0'; ++p) ::SendMessageW(window, WM_CHAR, *p, 1);
+}
+
+}  // namespace
+
+TEST(EditTest, FocusOpensNativeWindowOverTheTextArea)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(L"text=\"hello\" textpadding=\"4,3,4,3\"").c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->GetNativeWindow(), nullptr) << "no native window before the focus";
+
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(::GetParent(native), window.GetHWND());
+    EXPECT_EQ(::GetFocus(), native);
+    EXPECT_TRUE(::IsWindowVisible(native));
+    EXPECT_EQ(NativeText(native), L"hello");
+
+    LONG_PTR style = ::GetWindowLongPtrW(native, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CHILD);
+    EXPECT_TRUE(style & ES_AUTOHSCROLL);
+    EXPECT_FALSE(style & (ES_CENTER | ES_RIGHT | ES_PASSWORD | ES_NUMBER));
+    EXPECT_EQ(::SendMessageW(native, EM_GETLIMITTEXT, 0, 0), 255);
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(native, WM_GETFONT, 0, 0)), window.manager.GetFont(-1));
+
+    // The control's 200 x 40 less the padding (192 x 34), then as tall as
+    // the font and centred in it.
+    const int fontHeight = window.manager.GetFontInfo(-1)->metrics.tmHeight;
+    ASSERT_GT(fontHeight, 0);
+    ASSERT_LT(fontHeight, 34);
+    RECT rect = ClientRectIn(native, window.GetHWND());
+    EXPECT_EQ(rect.left, 14);
+    EXPECT_EQ(rect.right, 206);
+    EXPECT_EQ(rect.top, 13 + (34 - fontHeight) / 2);
+    EXPECT_EQ(rect.bottom - rect.top, fontHeight);
+
+    // The caret waits at the end of the text.
+    DWORD start = 0, end = 0;
+    ::SendMessageW(native, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 5u);
+    EXPECT_EQ(end, 5u);
+}
+
+TEST(EditTest, AttributesBecomeNativeStyles)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(L"text=\"42\" numberonly=\"true\" password=\"true\" readonly=\"true\" "
+                                 L"autoselall=\"true\" align=\"right\" maxchar=\"6\"")
+                                .c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    LONG_PTR style = ::GetWindowLongPtrW(native, GWL_STYLE);
+    EXPECT_TRUE(style & ES_NUMBER);
+    EXPECT_TRUE(style & ES_PASSWORD);
+    EXPECT_TRUE(style & ES_RIGHT);
+    EXPECT_TRUE(style & ES_READONLY);
+    EXPECT_EQ(::SendMessageW(native, EM_GETPASSWORDCHAR, 0, 0), L'*');
+    EXPECT_EQ(::SendMessageW(native, EM_GETLIMITTEXT, 0, 0), 6);
+    DWORD start = 9, end = 9;
+    ::SendMessageW(native, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u) << "autoselall selects everything";
+    EXPECT_EQ(end, 2u);
+}
+
+TEST(EditTest, TypingCopiesTheTextAndNotifiesUpToMaxChar)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(L"maxchar=\"10\"").c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+
+    Type(native, L"abc");
+    EXPECT_EQ(std::wstring(edit->GetText()), L"abc");
+    EXPECT_EQ(window.Count(L"textchanged", L"edit"), 3);
+
+    Type(native, L"defghijklm");
+    EXPECT_EQ(std::wstring(edit->GetText()), L"abcdefghij") << "maxchar 10 stops the eleventh character";
+    EXPECT_EQ(window.Count(L"textchanged", L"edit"), 10);
+
+    // Backspace edits too.
+    Type(native, L"\b");
+    EXPECT_EQ(std::wstring(edit->GetText()), L"abcdefghi");
+}
+
+TEST(EditTest, EnterSendsReturnAndTypesNothing)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(L"text=\"x\"").c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    ::SendMessageW(native, WM_CHAR, VK_RETURN, 1);
+    EXPECT_EQ(window.Count(L"return", L"edit"), 1);
+    EXPECT_EQ(window.Count(L"textchanged"), 0);
+    EXPECT_EQ(std::wstring(edit->GetText()), L"x");
+}
+
+TEST(EditTest, LosingTheFocusClosesTheWindowAndKeepsTheText)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(L"").c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    Type(native, L"kept");
+
+    // A click on the button moves the focus there.
+    window.Click(50, 115);
+    window.Pump();
+    EXPECT_FALSE(::IsWindow(native));
+    EXPECT_EQ(edit->GetNativeWindow(), nullptr);
+    EXPECT_FALSE(edit->IsFocused());
+    EXPECT_EQ(std::wstring(edit->GetText()), L"kept");
+    EXPECT_EQ(window.Count(L"killfocus", L"edit"), 1);
+
+    // A click on the edit opens it again, with the kept text.
+    window.Click(100, 30);
+    window.Pump();
+    native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(NativeText(native), L"kept");
+
+    // Hiding the control while editing takes the keyboard from the window.
+    edit->SetVisible(false);
+    window.Pump();
+    EXPECT_FALSE(::IsWindow(native));
+    EXPECT_EQ(edit->GetNativeWindow(), nullptr);
+}
+
+TEST(EditTest, SettingTheTextWhileEditingReachesTheNativeWindow)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(std::wstring(L"text=\"") + kHint + L"\"").c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    // What the name window does on "setfocus": the hint gives way.
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(NativeText(native), kHint);
+    edit->SetText(L"");
+    EXPECT_EQ(NativeText(native), L"");
+    Type(native, L"盒子");
+    EXPECT_EQ(std::wstring(edit->GetText()), L"盒子");
+}
+
+TEST(EditTest, ChineseHintRoundTrips)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(std::wstring(L"maxchar=\"10\" text=\"") + kHint + L"\"").c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    EXPECT_EQ(std::wstring(edit->GetText()), kHint);
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(NativeText(native), kHint);
+    // Ten characters already: the limit holds for Chinese too.
+    Type(native, L"名");
+    EXPECT_EQ(std::wstring(edit->GetText()), kHint);
+
+    window.manager.SetFocusTo(window.Find(L"button"));
+    window.Pump();
+    EXPECT_EQ(edit->GetNativeWindow(), nullptr);
+    EXPECT_EQ(std::wstring(edit->GetText()), kHint);
+}
+
+TEST(EditTest, CentreAlignmentCentresPaintedAndNativeText)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(L"text=\"mmmm\" align=\"center\"").c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+
+    // Painted: the ink sits in the middle of the 200 pixels (10..210).
+    Snapshot shot(window.manager, 400, 200);
+    RECT area = {10, 10, 210, 50};
+    auto ink = shot.InkColumns(area, 0xFFFFFF);
+    ASSERT_GE(ink.first, 0);
+    const int leftGap = ink.first - 10;
+    const int rightGap = 209 - ink.second;
+    EXPECT_GT(leftGap, 50);
+    EXPECT_NEAR(leftGap, rightGap, 3);
+
+    // Native: centred style, and the first character starts well inside.
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    EXPECT_TRUE(::GetWindowLongPtrW(native, GWL_STYLE) & ES_CENTER);
+    LRESULT first = ::SendMessageW(native, EM_POSFROMCHAR, 0, 0);
+    RECT client;
+    ::GetClientRect(native, &client);
+    EXPECT_GT(static_cast<short>(LOWORD(first)), client.right / 4);
+}
+
+TEST(EditTest, PasswordPaintsTheMask)
+{
+    TextTestWindow masked;
+    ASSERT_TRUE(masked.Open(Skin(L"text=\"abc\" password=\"true\"").c_str()));
+    TextTestWindow stars;
+    ASSERT_TRUE(stars.Open(Skin(L"text=\"***\"").c_str()));
+    TextTestWindow plain;
+    ASSERT_TRUE(plain.Open(Skin(L"text=\"abc\"").c_str()));
+    Snapshot maskedShot(masked.manager, 400, 200);
+    Snapshot starsShot(stars.manager, 400, 200);
+    Snapshot plainShot(plain.manager, 400, 200);
+    RECT area = {10, 10, 210, 50};
+    EXPECT_GT(maskedShot.CountOtherThan(area, 0xFFFFFF), 0);
+    EXPECT_TRUE(maskedShot.SameAs(starsShot, area));
+    EXPECT_FALSE(maskedShot.SameAs(plainShot, area));
+    EXPECT_EQ(std::wstring(masked.Find<CEditUI>(L"edit")->GetText()), L"abc");
+}
+
+TEST(EditTest, NativeBackgroundBrushes)
+{
+    auto brushOf = [](TextTestWindow& window, HWND native) {
+        HDC dc = ::GetDC(native);
+        auto brush = reinterpret_cast<HBRUSH>(
+            window.Send(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(native)));
+        ::ReleaseDC(native, dc);
+        return brush;
+    };
+    {
+        TextTestWindow window;
+        ASSERT_TRUE(window.Open(Skin(L"").c_str()));
+        auto* edit = window.Find<CEditUI>(L"edit");
+        edit->SetFocus();
+        EXPECT_EQ(brushOf(window, edit->GetNativeWindow()), ::GetSysColorBrush(COLOR_WINDOW));
+    }
+    {
+        TextTestWindow window;
+        ASSERT_TRUE(window.Open(Skin(L"nativebkcolor=\"#FF1d2928\"").c_str()));
+        auto* edit = window.Find<CEditUI>(L"edit");
+        edit->SetFocus();
+        LOGBRUSH info = {};
+        ASSERT_TRUE(::GetObjectW(brushOf(window, edit->GetNativeWindow()), sizeof(info), &info));
+        EXPECT_EQ(info.lbStyle, static_cast<UINT>(BS_SOLID));
+        EXPECT_EQ(info.lbColor, RGB(0x1d, 0x29, 0x28));
+    }
+    {
+        // Translucent: the skin under the edit (here the edit's own dark
+        // background) becomes the pattern.
+        TextTestWindow window;
+        ASSERT_TRUE(window.Open(Skin(L"nativebkcolor=\"#00FFFFFF\" bkcolor=\"#FF0B235D\"").c_str()));
+        auto* edit = window.Find<CEditUI>(L"edit");
+        edit->SetFocus();
+        HWND native = edit->GetNativeWindow();
+        HBRUSH brush = brushOf(window, native);
+        LOGBRUSH info = {};
+        ASSERT_TRUE(::GetObjectW(brush, sizeof(info), &info));
+        EXPECT_EQ(info.lbStyle, static_cast<UINT>(BS_PATTERN));
+        // Painted with it, the native window shows the dark blue.
+        SkinUI::CMemoryDC dc(window.manager.GetPaintDC());
+        SkinUI::CDibSection dib;
+        ASSERT_TRUE(dib.Create(dc, 8, 8));
+        SkinUI::CSelectObject select(dc, dib.Bitmap());
+        RECT all = {0, 0, 8, 8};
+        ::FillRect(dc, &all, brush);
+        ::GdiFlush();
+        EXPECT_EQ(dib.Row(4)[4] & 0xFFFFFF, 0x0B235Du);
+    }
+}
+
+TEST(EditTest, LayeredWindowPrintsTheNativeEditWithItsOwnCaret)
+{
+    TextTestWindow window;
+    ASSERT_TRUE(window.Open(Skin(L"text=\"WWW\"").c_str(), 400, 200, true));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    window.manager.PaintNow();
+
+    const SkinUI::CDibSection& buffer = window.manager.GetLayeredBuffer();
+    ASSERT_NE(buffer.Pixels(), nullptr);
+    RECT rect = ClientRectIn(native, window.GetHWND());
+    int opaqueDark = 0;
+    int transparent = 0;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) {
+            DWORD pixel = buffer.Row(y)[x];
+            if ((pixel >> 24) != 0xFF) ++transparent;
+            else if ((pixel & 0xFF) < 0x80) ++opaqueDark;
+        }
+    }
+    EXPECT_EQ(transparent, 0) << "what the child printed is opaque";
+    EXPECT_GT(opaqueDark, 10) << "the typed text is in the buffer";
+    // The caret blinks on the native window's timer 20.
+    EXPECT_TRUE(::KillTimer(native, SkinUI::CEditWnd::kCaretTimerId));
+}
+
+TEST(EditTest, NothingLeaksOverAHundredEditSessions)
+{
+    auto counts = [] {
+        return std::make_pair(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS),
+                              ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS));
+    };
+    auto session = [] {
+        TextTestWindow window;
+        ASSERT_TRUE(window.Open(Skin(L"nativebkcolor=\"#80FFFFFF\" bkcolor=\"#FF0B235D\"").c_str()));
+        auto* edit = window.Find<CEditUI>(L"edit");
+        edit->SetFocus();
+        HWND native = edit->GetNativeWindow();
+        ASSERT_NE(native, nullptr);
+        Type(native, L"name");
+        // Paints with the pattern brush.
+        ::RedrawWindow(native, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        window.Pump();
+    };
+    // One session first: classes, fonts and the like are made once.
+    session();
+    const auto before = counts();
+    for (int i = 0; i < 100; ++i) session();
+    const auto after = counts();
+    EXPECT_LE(after.first, before.first + 2) << "GDI objects";
+    EXPECT_LE(after.second, before.second + 2) << "USER objects";
+}

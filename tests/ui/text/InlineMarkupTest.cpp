@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "ui/controls/InlineMarkup.h"
+TEST(InlineMarkupTest, Placeholder) { EXPECT_TRUE(SkinUI::ParseInlineMarkup(L"x").runs.size() == 1); }
