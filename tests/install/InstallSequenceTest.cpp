@@ -107,9 +107,9 @@ struct SequenceTest : ::testing::Test {
     }
 
     // Runs the sequence to its end; `cancelWhen` decides, message by message,
-    // when the window asks to stop. Checks that the thread ended and left no
-    // handle behind.
-    Run RunSequence(const std::function<bool(const Posted&)>& cancelWhen = nullptr)
+    // when the window asks to stop. Checks that the thread ended and, unless
+    // this is the warm-up, left no handle behind.
+    Run RunSequence(const std::function<bool(const Posted&)>& cancelWhen = nullptr, bool countHandles = true)
     {
         Run run;
         DWORD handlesBefore = HandleCount();
@@ -126,7 +126,13 @@ struct SequenceTest : ::testing::Test {
         GetExitCodeThread(thread, &exitCode);
         EXPECT_EQ(exitCode, 0u);
         CloseHandle(thread);
-        EXPECT_LE(HandleCount(), handlesBefore);
+        if (countHandles) {
+            // Once, on a loaded machine, one handle more showed right after
+            // the thread's end and was not seen again: let the process settle
+            // before counting.
+            for (int i = 0; i < 20 && HandleCount() > handlesBefore; ++i) Sleep(50);
+            EXPECT_LE(HandleCount(), handlesBefore);
+        }
         SetCurrentDirectoryW(savedCwd.c_str());
         return run;
     }
@@ -151,8 +157,12 @@ size_t IndexOf(const std::vector<Posted>& messages, const std::wstring& text)
 TEST_F(SequenceTest, CleanRunPostsEveryStepThenFinished)
 {
     // Warm up what the process keeps open once (COM, the shell, sockets),
-    // so that the handle count compares runs alike.
-    RunSequence();
+    // so that the handle count compares runs alike. Wine opens a mutex for
+    // good at the first debugger output, narrow and wide each; a clean first
+    // run writes none.
+    OutputDebugStringA("");
+    OutputDebugStringW(L"");
+    RunSequence(nullptr, false);
     DeleteFileW((dir / (name + L".exe")).c_str());
     DeleteFileW((dir / (name + L"M.exe")).c_str());
     DeleteFileW((dir / (name + L"A.exe")).c_str());
@@ -251,6 +261,7 @@ TEST_F(SequenceTest, CancelBeforeOrDuringTheWorkEndsTheThreadQuietly)
     EXPECT_TRUE(PumpUntilEnded(thread, window, messages, 5000));
     CloseHandle(thread);
     EXPECT_TRUE(messages.empty());
+    for (int i = 0; i < 20 && HandleCount() > handlesBefore; ++i) Sleep(50);
     EXPECT_LE(HandleCount(), handlesBefore);
 
     // During a transfer that has stalled.
