@@ -307,6 +307,17 @@ TEST_F(SequenceTest, RenamingWithoutExecutablesStillCompletes)
     EXPECT_EQ(run.messages.back().message, static_cast<UINT>(WM_SETUP_FINISHED));
 }
 
+TEST_F(SequenceTest, InstallingOverAnExistingProgramKeepsIt)
+{
+    WriteFileBytes(dir / (name + L".exe"), "installed before");
+    Run run = RunSequence();
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(StatusTexts(run.messages), kCleanRun);
+    EXPECT_EQ(ReadFileBytes(dir / (name + L".exe")), "installed before");
+    EXPECT_EQ(ReadFileBytes(dir / L"Corvina.exe"), "MZ main");  // not renamed, left beside it
+    EXPECT_EQ(ReadFileBytes(dir / (name + L"M.exe")), "MZ browser");
+}
+
 TEST_F(SequenceTest, SilentReportServerHoldsTheFinishOnlyForTheBound)
 {
     options.apiServer = "http://127.0.0.1:" + std::to_string(ServerPort("api")) + "/" + tag + "/silent";
