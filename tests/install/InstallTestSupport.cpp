@@ -132,11 +132,39 @@ std::vector<unsigned> Progress(const std::vector<Posted>& messages, UINT which)
     return values;
 }
 
+// Wine 8's GetProcessHandleCount always reports 0; the system's handle list
+// (SystemHandleInformation) has every handle with its owner.
 DWORD HandleCount()
 {
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return count;
+    struct HandleEntry {
+        ULONG processId;
+        BYTE objectType;
+        BYTE flags;
+        USHORT handle;
+        void* object;
+        ACCESS_MASK access;
+    };
+    struct HandleList {
+        ULONG count;
+        HandleEntry entries[1];
+    };
+    using QueryFn = LONG(NTAPI*)(ULONG, void*, ULONG, ULONG*);
+    static auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    constexpr ULONG kSystemHandleInformation = 16;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        ULONG needed = 0;
+        LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0) break;
+        if (buffer.size() >= (1u << 28)) return 0;
+        buffer.resize(buffer.size() * 2);
+    }
+    auto* list = reinterpret_cast<const HandleList*>(buffer.data());
+    DWORD mine = 0;
+    for (ULONG i = 0; i < list->count; ++i)
+        if (list->entries[i].processId == GetCurrentProcessId()) ++mine;
+    return mine;
 }
 
 }  // namespace install_testing
