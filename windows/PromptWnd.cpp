@@ -1,5 +1,6 @@
 #include "windows/PromptWnd.h"
 
+#include "ui/controls/ControlUI.h"
 #include "windows/WindowStyle.h"
 
 using namespace SkinUI;

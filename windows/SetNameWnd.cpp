@@ -3,6 +3,7 @@
 #include "app/InstallSettings.h"
 #include "ui/controls/LabelUI.h"
 #include "windows/BoxName.h"
+#include "ui/controls/ControlUI.h"
 #include "windows/WindowStyle.h"
 
 using namespace SkinUI;

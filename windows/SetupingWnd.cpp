@@ -1,6 +1,7 @@
 #include "windows/SetupingWnd.h"
 
 #include <process.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 

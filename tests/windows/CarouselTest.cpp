@@ -123,7 +123,9 @@ TEST(CarouselShortLists, OneOrTwoPicturesNeverLeaveThePictureInTheCentreEmpty)
             carousel->AddItem(labels.back());
         }
         carousel->Start();
-        if (count > 0) EXPECT_EQ(carousel->GetFrontPanel()->GetItemAt(0), labels[0]) << count;
+        if (count > 0) {
+            EXPECT_EQ(carousel->GetFrontPanel()->GetItemAt(0), labels[0]) << count;
+        }
         if (count == 2) {
             // Slides alternate the two pictures; the hidden panel gives its
             // picture up to the one coming in.
