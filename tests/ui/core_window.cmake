@@ -1,7 +1,6 @@
 box_test(ui_attrvalue_test HOST SOURCES core_window/AttrValueTest.cpp LIBS skinui_attrvalue)
 box_test(ui_manager_input_test SOURCES core_window/ManagerInputTest.cpp LIBS skinui_controls skinui_core LABELS gui)
 box_test(ui_manager_timer_test SOURCES core_window/ManagerTimerTest.cpp LIBS skinui_controls skinui_core LABELS gui)
-box_test(ui_manager_paint_test SOURCES core_window/ManagerPaintTest.cpp LIBS skinui_controls skinui_core LABELS gui)
 box_test(ui_layout_builder_test SOURCES core_window/LayoutBuilderTest.cpp
          LIBS skinui_builder skinui_controls skinui_core test_support LABELS gui)
 
@@ -22,4 +21,10 @@ if(NOT BOX_HOST_ONLY)
   target_include_directories(ui_window_base_test PRIVATE ${PROJECT_SOURCE_DIR}/skin)
   box_test_helper(ui_skin_failure_helper SOURCES core_window/SkinFailureHelper.cpp LIBS skinui_window)
   add_dependencies(ui_window_base_test ui_skin_failure_helper)
+endif()
+
+if(NOT BOX_HOST_ONLY)
+  box_test(ui_manager_paint_test SOURCES core_window/ManagerPaintTest.cpp ${box_framework_rc}
+           LIBS skinui_builder skinui_controls skinui_core LABELS gui)
+  target_include_directories(ui_manager_paint_test PRIVATE ${PROJECT_SOURCE_DIR}/skin)
 endif()
