@@ -28,3 +28,9 @@ if(NOT BOX_HOST_ONLY)
            LIBS skinui_builder skinui_controls skinui_core LABELS gui)
   target_include_directories(ui_manager_paint_test PRIVATE ${PROJECT_SOURCE_DIR}/skin)
 endif()
+
+if(NOT BOX_HOST_ONLY)
+  # Run on demand by tools/bench-ui.sh; not a test.
+  box_test_helper(bench_ui SOURCES core_window/BenchUI.cpp ${box_framework_rc} LIBS skinui_window)
+  target_include_directories(bench_ui PRIVATE ${PROJECT_SOURCE_DIR}/skin)
+endif()
