@@ -276,3 +276,78 @@ TEST(WindowImplBase, SkinThatCannotBeBuiltEndsTheProcessWithOne)
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
 }
+
+TEST(WindowImplBase, FrameRulesFromTheSkin)
+{
+    SkinWindow window(L"<Window size=\"300,200\" roundcorner=\"12,12\" mininfo=\"200,150\" maxinfo=\"800,600\">"
+                      L"<HorizontalLayout><Button name=\"maxbtn\"/><Button name=\"restorebtn\" visible=\"false\"/>"
+                      L"</HorizontalLayout></Window>");
+    ASSERT_TRUE(window.Create(true));
+    HWND hwnd = window.GetHWND();
+    // WM_SIZE gave the window its rounded region.
+    CRegionHandle region(::CreateRectRgn(0, 0, 0, 0));
+    EXPECT_NE(::GetWindowRgn(hwnd, region), ERROR);
+    EXPECT_FALSE(::PtInRegion(region, 0, 0));
+    EXPECT_TRUE(::PtInRegion(region, 150, 100));
+
+    MINMAXINFO info = {};
+    ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 200);
+    EXPECT_EQ(info.ptMinTrackSize.y, 150);
+    EXPECT_EQ(info.ptMaxTrackSize.x, 800);
+    EXPECT_EQ(info.ptMaxTrackSize.y, 600);
+
+    // Maximising swaps the maximise and restore buttons.
+    CControlUI* maxButton = window.GetManager().FindByName(L"maxbtn");
+    CControlUI* restoreButton = window.GetManager().FindByName(L"restorebtn");
+    maxButton->Trigger();
+    ASSERT_TRUE(::IsZoomed(hwnd));
+    EXPECT_FALSE(maxButton->IsVisible());
+    EXPECT_TRUE(restoreButton->IsVisible());
+    restoreButton->Trigger();
+    EXPECT_FALSE(::IsZoomed(hwnd));
+    EXPECT_TRUE(maxButton->IsVisible());
+    EXPECT_FALSE(restoreButton->IsVisible());
+}
+
+TEST(WindowWnd, CentringIconsAndSuperclasses)
+{
+    SkinWindow window;
+    ASSERT_TRUE(window.Create(false));
+    window.CenterNativeWindow();
+    RECT rect, work;
+    ::GetWindowRect(window.GetHWND(), &rect);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR((rect.left + rect.right) / 2, (work.left + work.right) / 2, 1);
+    EXPECT_NEAR((rect.top + rect.bottom) / 2, (work.top + work.bottom) / 2, 1);
+
+    window.SetWindowIcon(107);
+    EXPECT_NE(::SendMessageW(window.GetHWND(), WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(::SendMessageW(window.GetHWND(), WM_GETICON, ICON_SMALL, 0), 0);
+
+    // A window class copied from the system's EDIT: the object is found
+    // through the window property, and the edit's own procedure still runs.
+    struct SuperEdit : CWindowWnd {
+        const wchar_t* GetWindowClassName() const override { return L"BoxTestSuperEdit"; }
+        const wchar_t* GetSuperClassName() const override { return L"EDIT"; }
+        LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+        {
+            if (message == WM_SETTEXT) ++texts;
+            return CWindowWnd::HandleMessage(message, wParam, lParam);
+        }
+        void OnFinalMessage(HWND) override { finalSeen = true; }
+        int texts = 0;
+        bool finalSeen = false;
+    } edit;
+    HWND hwnd = edit.CreateNativeWindow(nullptr, L"start", WS_POPUP, 0, 0, 0, 100, 20);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(::GetPropW(hwnd, CWindowWnd::kObjectProperty), static_cast<void*>(&edit));
+    ::SetWindowTextW(hwnd, L"typed");
+    wchar_t text[16] = {};
+    ::GetWindowTextW(hwnd, text, 16);
+    EXPECT_STREQ(text, L"typed");
+    EXPECT_GE(edit.texts, 1);
+    ::DestroyWindow(hwnd);
+    EXPECT_TRUE(edit.finalSeen);
+    EXPECT_EQ(edit.GetHWND(), nullptr);
+}
