@@ -220,6 +220,9 @@ void CLabelUI::DrawLabelText(HDC dc, DWORD color, UINT extraStyle)
     rect.right -= m_textPadding.right;
     rect.bottom -= m_textPadding.bottom;
     CUIString text = DisplayText();
+    // FIXME: GDI text leaves alpha 0 in a layered window's buffer; the
+    // installer's layered windows all have a layered image, whose alpha
+    // replaces it, but a layered window without one shows no text.
     CSelectObject select(dc, m_manager->GetFont(m_font));
     int oldMode = ::SetBkMode(dc, TRANSPARENT);
     COLORREF oldColor = ::SetTextColor(dc, ToColorRef(color));
