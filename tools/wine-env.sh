@@ -13,4 +13,4 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 # Code page 936, as on the systems the installer is for.
 export LC_ALL=zh_CN.UTF-8
-mkdir -p "$HOME"
+mkdir -p "$HOME/Desktop"

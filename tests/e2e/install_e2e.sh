@@ -53,7 +53,7 @@ api_port=$(cache_value BOX_API_PORT)
 
 # A clean slate in the prefix for this installation.
 rm -rf "$target"
-quick_launch="$drive/users/$USER/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
+quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
 [ -d "$drive/users/root" ] && quick_launch="$drive/users/root/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
 case "$scenario" in
   full) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk ;;
@@ -70,16 +70,18 @@ wait_for() { # seconds description command...
   done
 }
 
-# The visible top-level window of the installer with the given client size.
-window_of_size() { # width height
+# A visible top-level window of the installer with the given client size,
+# other than `except`.
+window_of_size() { # width height [except]
   local id geometry
   for id in $(xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null); do
+    [ "$id" = "${3:-}" ] && continue
     geometry=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
     if [ "$geometry" = "$1x$2" ]; then echo "$id"; return 0; fi
   done
   return 1
 }
-has_window() { window_of_size "$1" "$2" >/dev/null; }
+has_window() { window_of_size "$@" >/dev/null; }
 
 click() { # window x y (client coordinates)
   xdotool mousemove --window "$1" "$2" "$3" click 1
@@ -119,12 +121,20 @@ if [ "$scenario" = baddir ]; then
   # A folder under a file cannot be made.
   mkdir -p "$drive/blocker-parent"; : >"$drive/blocker-parent/file"
   click "$wizard" 300 388      # the directory box
-  xdotool key --window "$wizard" ctrl+a
+  xdotool key --window "$wizard" End shift+Home BackSpace
   xdotool type --delay 30 'C:\blocker-parent\file\sub'
+  sleep 0.5
   click "$wizard" 560 389      # 确认
-  wait_for 30 "the prompt" has_window 647 449
+  wait_for 30 "the prompt" has_window 647 449 "$wizard"
+  prompt=$(window_of_size 647 449 "$wizard")
   sleep 1
   shot 05-prompt-window
+  click "$prompt" 323 107      # 确认 on the prompt
+  # The wizard closes itself after the prompt.
+  wait_for 30 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
+  installer_pid=
+  [ ! -e "$drive/blocker-parent/file/sub" ] || fail "made a folder"
+  [ ! -e "$target" ] || fail "installed"
   echo "PASS baddir"
   exit 0
 fi
@@ -133,19 +143,30 @@ fi
 click "$wizard" 560 389        # 确认 (Next)
 
 if [ "$scenario" = broken ]; then
-  # Three passes of at least 3 s each, each ending in a failed extraction.
-  sleep 14
+  # Three passes of at least 3 s each, each ending in a failed extraction;
+  # then the window stays on the progress page with the last status text
+  # (shown with D).
+  sleep 16
   kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended"
   [ ! -e "$target/cvnname.dat" ] || fail "finished with a broken package"
-  grep -q "解压失败,安装中止" <(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt" 2>/dev/null) ||
-    { sleep 6; grep -q "解压失败,安装中止" <(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt") || fail "no abort line"; }
+  xdotool mousemove --window "$wizard" 300 200 click 1
+  xdotool key --window "$wizard" d
+  sleep 1
   shot broken-progress-page
+  # The log is written through when the process ends.
+  xdotool key --window "$wizard" Escape
+  wait_for 30 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
+  installer_pid=
+  log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
+  [ "$(grep -c 'Unzip failed，redownload' <<<"$log_text")" = 3 ] || fail "not three failed passes: $log_text"
+  grep -q '解压失败,安装中止' <<<"$log_text" || fail "no abort line: $log_text"
+  [ "$(grep -c '\] downloading' <<<"$log_text")" = 3 ] || fail "not three downloads: $log_text"
   echo "PASS broken"
   exit 0
 fi
 
-# Mid-way: the progress page (the download pauses 3 s before it starts).
-sleep 4
+# The progress page, in the 3 s pause before the download starts.
+sleep 1.5
 [ "$scenario" = full ] && shot 03-progress-page
 wait_for 120 "the finish page (name file)" test -f "$target/cvnname.dat"
 sleep 1
@@ -167,7 +188,9 @@ done
 wait_for 30 "the started program's marker" test -f "$target/started.marker"
 
 links=$(find "$drive/users" "$HOME" -name '*.lnk' -newer "$target/temp.zip" 2>/dev/null | sort)
-echo "$links" | grep -q '/Desktop/Box\.lnk$' || fail "desktop shortcut: $links"
+# Wine links the desktop folder to $HOME/Desktop, or to $HOME itself when that
+# folder did not exist as the prefix was made.
+echo "$links" | grep -Eq "(/Desktop|^$HOME)/Box\.lnk$" || fail "desktop shortcut: $links"
 echo "$links" | grep -q '/Programs/Box/Box\.lnk$' || fail "start menu shortcut: $links"
 echo "$links" | grep -q '/Programs/Box/卸载\.lnk$' || fail "uninstall shortcut: $links"
 if [ "$scenario" = full ]; then
