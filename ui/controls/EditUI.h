@@ -59,6 +59,7 @@ private:
     CBrushHandle m_brush;  // solid or pattern brush; none for the system one
     bool m_layered = false;
     bool m_caretOn = false;
+    bool m_opening = false;
 };
 
 class CEditUI : public CLabelUI {
