@@ -350,7 +350,7 @@ void CRichEditUI::SetAttr(const wchar_t* name, const wchar_t* value)
     }
 }
 
-void CRichEditUI::RestoreAlpha(HDC dc, const RECT& area, const std::vector<DWORD>& before)
+void CRichEditUI::RestoreAlpha(const RECT& area, const std::vector<DWORD>& before)
 {
     const CDibSection& buffer = m_manager->GetLayeredBuffer();
     ::GdiFlush();
@@ -389,7 +389,7 @@ void CRichEditUI::PaintText(HDC dc)
         CClipGuard clip(dc, area);
         m_host->Draw(dc, area);
     }
-    if (layeredBuffer) RestoreAlpha(dc, area, before);
+    if (layeredBuffer) RestoreAlpha(area, before);
 
     // The engine's caret on a layered window: one pixel wide, blinking on
     // the control's own timer.

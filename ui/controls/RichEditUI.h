@@ -10,6 +10,8 @@
 // Read-only and disabled (the prompt window's message) it only displays:
 // it never takes the focus, so no key reaches the engine.
 
+#include <vector>
+
 #include "ui/controls/ContainerUI.h"
 #include "ui/controls/TxtWinHost.h"
 
@@ -65,7 +67,7 @@ private:
     RECT EngineRect() const;
     // GDI leaves the alpha byte at 0 where it draws into a 32-bit buffer:
     // on a layered window the engine's text would be invisible.
-    void RestoreAlpha(HDC dc, const RECT& area, const std::vector<DWORD>& before);
+    void RestoreAlpha(const RECT& area, const std::vector<DWORD>& before);
 
     CTxtWinHost* m_host = nullptr;  // one reference, released on destruction
     DWORD m_style = ES_MULTILINE;
