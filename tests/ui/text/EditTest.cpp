@@ -41,6 +41,21 @@ RECT ClientRectIn(HWND child, HWND parent)
     return rect;
 }
 
+// Window enumeration callbacks are stdcall on 32-bit: plain functions, not
+// lambdas.
+BOOL CALLBACK CountWindow(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountWindowAndChildren(HWND top, LPARAM count)
+{
+    CountWindow(top, count);
+    ::EnumChildWindows(top, CountWindow, count);
+    return TRUE;
+}
+
 void Type(HWND window, const wchar_t* text)
 {
     for (const wchar_t* p = text; *p != L'\0'; ++p) ::SendMessageW(window, WM_CHAR, *p, 1);
@@ -345,15 +360,7 @@ TEST_F(EditTest, NothingLeaksOverAHundredEditSessions)
     };
     auto windows = [] {
         int count = 0;
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND top, LPARAM data) -> BOOL {
-                ++*reinterpret_cast<int*>(data);
-                ::EnumChildWindows(
-                    top, [](HWND, LPARAM inner) -> BOOL { return ++*reinterpret_cast<int*>(inner), TRUE; }, data);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&count));
+        ::EnumThreadWindows(::GetCurrentThreadId(), CountWindowAndChildren, reinterpret_cast<LPARAM>(&count));
         return count;
     };
     // A new tree each time, so the controls go too; the pattern brush is

@@ -48,6 +48,25 @@ int Bluish(const Snapshot& shot, const RECT& rect)
     return count;
 }
 
+struct TooltipSearch {
+    HWND owner;
+    HWND found;
+};
+
+// The tooltip window owned by the search's window (a stdcall callback on
+// 32-bit, hence no lambda).
+BOOL CALLBACK FindTooltip(HWND candidate, LPARAM data)
+{
+    auto* search = reinterpret_cast<TooltipSearch*>(data);
+    wchar_t name[64] = {};
+    ::GetClassNameW(candidate, name, 64);
+    if (std::wstring(name) == TOOLTIPS_CLASSW && ::GetWindow(candidate, GW_OWNER) == search->owner) {
+        search->found = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 class TextControlsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -287,23 +306,8 @@ TEST_F(TextControlsTest, HoverShowsTheTooltipWithLanguageTexts)
                             L"<Button name=\"bare\" float=\"true\" pos=\"10,60,110,100\" />"
                             L"</VerticalLayout></Window>"));
     auto tooltip = [this]() -> HWND {
-        struct Search {
-            HWND owner;
-            HWND found;
-        } search{window.GetHWND(), nullptr};
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND candidate, LPARAM data) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(data);
-                wchar_t name[64] = {};
-                ::GetClassNameW(candidate, name, 64);
-                if (std::wstring(name) == TOOLTIPS_CLASSW && ::GetWindow(candidate, GW_OWNER) == s->owner) {
-                    s->found = candidate;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        TooltipSearch search{window.GetHWND(), nullptr};
+        ::EnumThreadWindows(::GetCurrentThreadId(), FindTooltip, reinterpret_cast<LPARAM>(&search));
         return search.found;
     };
 
