@@ -210,6 +210,22 @@ TEST_F(EditTest, LosingTheFocusClosesTheWindowAndKeepsTheText)
     EXPECT_EQ(edit->GetNativeWindow(), nullptr);
 }
 
+TEST_F(EditTest, NativeWindowFollowsTheControl)
+{
+    ASSERT_TRUE(window.Load(Skin(L"text=\"x\" textpadding=\"0,0,0,0\"").c_str()));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    edit->SetFocus();
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(ClientRectIn(native, window.GetHWND()).left, 10);
+    // A new layout moves the control while editing; the window goes along.
+    edit->SetFixedXY(SIZE{40, 10});
+    window.manager.PaintNow();
+    EXPECT_EQ(edit->GetPos().left, 40);
+    EXPECT_EQ(ClientRectIn(native, window.GetHWND()).left, 40);
+    EXPECT_EQ(edit->GetNativeWindow(), native);
+}
+
 TEST_F(EditTest, SettingTheTextWhileEditingReachesTheNativeWindow)
 {
     ASSERT_TRUE(window.Load(Skin(std::wstring(L"text=\"") + kHint + L"\"").c_str()));

@@ -298,6 +298,25 @@ TEST_F(TextControlsTest, ButtonHotLooks)
     }
 }
 
+TEST_F(TextControlsTest, CoveredButtonStaysHotUntilTheMouseReallyLeaves)
+{
+    ASSERT_TRUE(window.Load(L"<Window><VerticalLayout>"
+                            L"<Button name=\"button\" float=\"true\" pos=\"10,10,110,50\" />"
+                            L"<Label name=\"cover\" float=\"true\" pos=\"60,10,110,50\" />"
+                            L"</VerticalLayout></Window>"));
+    auto* button = window.Find<CButtonUI>(L"button");
+    Move(POINT{30, 30});
+    ASSERT_TRUE(button->GetButtonState() & SkinUI::UISTATE_HOT);
+    // Onto the part another control covers: the button hears the leave with
+    // the mouse still inside it, keeps hot and asks for every later leave.
+    Move(POINT{80, 30});
+    EXPECT_EQ(window.manager.GetHot(), window.Find(L"cover"));
+    EXPECT_TRUE(button->GetButtonState() & SkinUI::UISTATE_HOT);
+    // Out of both: that later leave clears it.
+    Move(POINT{300, 150});
+    EXPECT_FALSE(button->GetButtonState() & SkinUI::UISTATE_HOT);
+}
+
 TEST_F(TextControlsTest, HoverShowsTheTooltipWithLanguageTexts)
 {
     ASSERT_TRUE(window.Load(L"<Window><MultiLanguage id=\"5\" value=\"选择安装目录\" />"
