@@ -230,6 +230,9 @@ void CLabelUI::DrawLabelText(HDC dc, DWORD color, UINT extraStyle)
         DrawInlineText(dc, m_manager, rect, ParseInlineMarkup(text), style);
         return;
     }
+    // FIXME: GDI text leaves alpha 0 in a layered window's buffer; the
+    // installer's layered windows all have a layered image, whose alpha
+    // replaces it, but a layered window without one shows no text.
     CSelectObject select(dc, m_manager->GetFont(m_font));
     int oldMode = ::SetBkMode(dc, TRANSPARENT);
     COLORREF oldColor = ::SetTextColor(dc, ToColorRef(color));

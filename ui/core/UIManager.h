@@ -122,8 +122,10 @@ public:
     const CDibSection& GetLayeredBuffer() const { return m_offscreenDib; }
     // The offscreen DC painting goes through (null before the first paint).
     HDC GetOffscreenDC() const { return m_offscreenDC.Get(); }
-    // Update only the dirty part of a layered window (UpdateLayeredWindowIndirect
-    // with a dirty rectangle) instead of the whole window each tick.
+    // Hand the system only the dirty part of a layered window
+    // (UpdateLayeredWindowIndirect with a dirty rectangle; the buffer keeps
+    // the whole window, so the rest stays valid). On by default; off sends
+    // the whole window every time.
     void SetLayeredPartialUpdate(bool partial) { m_layeredPartialUpdate = partial; }
 
     // Window attributes of a skin's root element.
@@ -318,7 +320,7 @@ private:
     bool m_offscreenPaint = true;
     bool m_layered = false;
     bool m_layeredChanged = false;
-    bool m_layeredPartialUpdate = false;
+    bool m_layeredPartialUpdate = true;
     bool m_mouseTracking = false;
     bool m_mouseCapture = false;
     bool m_routeByVirtualWnd = false;

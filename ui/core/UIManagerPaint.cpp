@@ -153,7 +153,13 @@ void CUIManager::PaintRect(const RECT& paint, HDC windowDC)
             std::memset(m_offscreenDib.Row(y) + paint.left, 0, static_cast<size_t>(paint.right - paint.left) * 4);
         }
     }
-    m_root->PaintInto(dc, paint, nullptr);
+    {
+        // Clipped to the paint rectangle: pictures are drawn whole (a
+        // window-sized background for a small update), and GDI then blends
+        // only the pixels inside the clip.
+        CClipGuard clip(dc, paint);
+        m_root->PaintInto(dc, paint, nullptr);
+    }
     if (m_layered) PrintNativeChildren(paint);
     for (size_t i = 0; i < m_postPaintControls.size(); ++i) m_postPaintControls[i]->PostPaint(dc, paint);
 
@@ -286,7 +292,11 @@ void CUIManager::FlushLayered(const RECT& paint)
     SIZE size = GetClientSize();
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, m_layeredOpacity, AC_SRC_ALPHA};
-    if (m_layeredPartialUpdate) {
+    // Looked up rather than linked: user32 has it from Vista on only.
+    using UpdateIndirectProc = BOOL(WINAPI*)(HWND, const UPDATELAYEREDWINDOWINFO*);
+    static const UpdateIndirectProc updateIndirect = reinterpret_cast<UpdateIndirectProc>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "UpdateLayeredWindowIndirect")));
+    if (m_layeredPartialUpdate && updateIndirect != nullptr) {
         UPDATELAYEREDWINDOWINFO info = {};
         info.cbSize = sizeof(info);
         info.pptDst = &destination;
@@ -296,8 +306,9 @@ void CUIManager::FlushLayered(const RECT& paint)
         info.pblend = &blend;
         info.dwFlags = ULW_ALPHA;
         info.prcDirty = &paint;
-        if (::UpdateLayeredWindowIndirect(m_window, &info)) return;
-        // Refused (an old system): fall back to the whole window.
+        if (updateIndirect(m_window, &info)) return;
+        // Refused (the window's size changed under the dirty rectangle, for
+        // one): update the whole window instead.
     }
     ::UpdateLayeredWindow(m_window, nullptr, &destination, &size, m_offscreenDC.Get(), &source, 0, &blend, ULW_ALPHA);
 }

@@ -5,6 +5,17 @@
 
 namespace SkinUI {
 
+namespace {
+// The program instance handed to the framework, or the executable's own
+// module before anyone has set it (LoadImage with a null instance would look
+// among the system's pictures instead).
+HINSTANCE ProgramInstance()
+{
+    HINSTANCE instance = CResourceSettings::GetInstance();
+    return instance != nullptr ? instance : ::GetModuleHandleW(nullptr);
+}
+}  // namespace
+
 CWindowWnd::CWindowWnd() : m_previousProc(::DefWindowProcW) {}
 
 CWindowWnd::~CWindowWnd() = default;
@@ -22,7 +33,7 @@ HWND CWindowWnd::CreateNativeWindow(HWND parent, const wchar_t* title, DWORD sty
     bool registered = GetSuperClassName() != nullptr ? RegisterSuperclass() : RegisterWindowClass();
     if (!registered) return nullptr;
     m_hWnd = ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
-                               CResourceSettings::GetInstance(), this);
+                               ProgramInstance(), this);
     return m_hWnd;
 }
 
@@ -31,7 +42,7 @@ bool CWindowWnd::RegisterWindowClass()
     WNDCLASSW wc = {};
     wc.style = GetClassStyle();
     wc.lpfnWndProc = WindowProcedure;
-    wc.hInstance = CResourceSettings::GetInstance();
+    wc.hInstance = ProgramInstance();
     wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.lpszClassName = GetWindowClassName();
     if (::RegisterClassW(&wc) != 0) return true;
@@ -44,12 +55,12 @@ bool CWindowWnd::RegisterSuperclass()
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     if (!::GetClassInfoExW(nullptr, GetSuperClassName(), &wc) &&
-        !::GetClassInfoExW(CResourceSettings::GetInstance(), GetSuperClassName(), &wc)) {
+        !::GetClassInfoExW(ProgramInstance(), GetSuperClassName(), &wc)) {
         return false;
     }
     m_previousProc = wc.lpfnWndProc;
     wc.lpfnWndProc = ControlProcedure;
-    wc.hInstance = CResourceSettings::GetInstance();
+    wc.hInstance = ProgramInstance();
     wc.lpszClassName = GetWindowClassName();
     if (::RegisterClassExW(&wc) != 0) return true;
     return ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
@@ -225,7 +236,7 @@ void CWindowWnd::SetWindowIcon(UINT resourceId)
     // Icon sizes rounded up to a multiple of 16 pick the icon's own image
     // rather than a stretched neighbour on odd metrics.
     auto roundUp = [](int size) { return (size + 15) & ~15; };
-    HINSTANCE instance = CResourceSettings::GetInstance();
+    HINSTANCE instance = ProgramInstance();
     // LR_SHARED: the system owns the icons, so nothing is leaked when the
     // icon is set again or the window goes away.
     HICON big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_ICON,

@@ -65,7 +65,7 @@ TEST_F(BuilderFixture, ElementNamesMatchWithoutCaseExceptGifAnim)
 {
     CControlUI* root = Build(
         L"<Window><Container>"
-        L"<verticalLayout name=\"v1\"/><VERTICALLAYOUT name=\"v2\"/><VBox name=\"v3\"/><hbox name=\"h\"/>"
+        L"<verticalLayout name=\"v1\"/><VERTICALLAYOUT name=\"v2\"/><VBOX name=\"v3\"/><hbox name=\"h\"/>"
         L"<GifAnim name=\"gif\"/><gifanim name=\"custom\"/><ComboBox name=\"combo\"/><Edit name=\"edit\" text=\"t\"/>"
         L"<Fancy name=\"fancy\"><Label name=\"insideFancy\"/></Fancy>"
         L"<TreeNode name=\"stray\"/>"

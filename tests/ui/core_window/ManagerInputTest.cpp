@@ -234,3 +234,46 @@ TEST_F(InputFixture, KeysGoToTheFocusedControl)
     std::vector<UINT> expected = {UIEVENT_KEYDOWN, UIEVENT_CHAR, UIEVENT_KEYUP};
     EXPECT_EQ(keys->types, expected);
 }
+
+TEST_F(InputFixture, NativeChildMessagesAndAltShortcuts)
+{
+    // A key for a native child window (an edit box's) is pre-translated by
+    // the framework window it sits in: Tab still moves the focus.
+    HWND child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 150, 50, 20, window.GetHWND(),
+                                   nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    window.manager.SetFocusTo(first);
+    MSG tab = {child, WM_KEYDOWN, VK_TAB, 0};
+    EXPECT_TRUE(CUIManager::PreTranslateMessage(&tab));
+    EXPECT_EQ(window.manager.GetFocus(), second);
+    ::DestroyWindow(child);
+
+    // Alt+letter activates the control with that shortcut; a label hands
+    // its shortcut on to the next control found.
+    second->SetShortcut(L'S');
+    label->SetShortcut(L'L');
+    MSG alt = {window.GetHWND(), WM_SYSCHAR, L's', 0};
+    EXPECT_TRUE(CUIManager::PreTranslateMessage(&alt));
+    EXPECT_EQ(window.Count(L"click", L"second"), 1);
+    alt.wParam = L'l';
+    EXPECT_TRUE(CUIManager::PreTranslateMessage(&alt));
+    alt.wParam = L'q';
+    EXPECT_FALSE(CUIManager::PreTranslateMessage(&alt));
+}
+
+TEST_F(InputFixture, ControlsThatGoAwayAreForgotten)
+{
+    window.MoveTo(150, 10);
+    window.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 10));
+    ASSERT_EQ(window.manager.GetClickControl(), second);
+    window.manager.SetUITimer(second, 3, 60000);
+    ASSERT_EQ(window.manager.GetFocus(), second);
+    static_cast<CContainerUI*>(second->GetParent())->Remove(second);
+    EXPECT_EQ(window.manager.GetHot(), nullptr);
+    EXPECT_EQ(window.manager.GetClickControl(), nullptr);
+    EXPECT_EQ(window.manager.GetFocus(), nullptr);
+    EXPECT_EQ(window.manager.FindByName(L"second"), nullptr);
+    window.Send(WM_LBUTTONUP, 0, MAKELPARAM(150, 10));  // nothing left to send it to
+    EXPECT_EQ(window.Count(L"click"), 0);
+    window.manager.ReleaseCapture();
+}

@@ -6,6 +6,7 @@
 #include "ui/controls/ButtonUI.h"
 #include "ui/controls/ContainerUI.h"
 #include "ui/controls/LabelUI.h"
+#include "ui/markup/LayoutBuilder.h"
 
 using namespace SkinUI;
 using testing_support::HostWindow;
@@ -149,5 +150,69 @@ TEST_F(PaintFixture, LayeredBufferCarriesAlpha)
         window.Pump();
     }
     EXPECT_EQ(Layered(30, 20), 0xFF0000FFu);
+    window.manager.SetLayered(false);
+}
+
+TEST_F(PaintFixture, ButtonImagesFollowItsState)
+{
+    auto* button = new CButtonUI;
+    button->SetAttr(L"normalimage", L"color='#FF00FF00'");
+    button->SetAttr(L"hotimage", L"color='#FF0000FF'");
+    button->SetAttr(L"pushedimage", L"color='#FFFFFF00'");
+    AttachRedTreeWithChild(button);
+    window.manager.InvalidateWindow();
+    window.manager.PaintNow();
+    EXPECT_EQ(Offscreen(30, 20), RGB(0, 255, 0));
+    window.MoveTo(30, 20);
+    window.manager.PaintNow();
+    EXPECT_EQ(Offscreen(30, 20), RGB(0, 0, 255));
+    window.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 20));
+    window.manager.PaintNow();
+    EXPECT_EQ(Offscreen(30, 20), RGB(255, 255, 0));
+    window.Send(WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
+    EXPECT_EQ(window.Count(L"click"), 1);
+}
+
+TEST_F(PaintFixture, SetupSkinInALayeredWindow)
+{
+    // The setup wizard's skin from the program's resources: the layered
+    // image masks the window (its corners are transparent), the buttons show
+    // their pictures.
+    window.manager.AttachTree(nullptr);
+    CLayoutBuilder builder;
+    CControlUI* root = builder.BuildFromSource(MAKEINTRESOURCEW(139), L"xml", nullptr, &window.manager);
+    ASSERT_NE(root, nullptr);
+    window.manager.AttachTree(root);
+    ASSERT_TRUE(window.manager.IsLayered());
+    window.manager.PaintNow();
+    const CDibSection& buffer = window.manager.GetLayeredBuffer();
+    ASSERT_EQ(buffer.Width(), 647);
+    ASSERT_EQ(buffer.Height(), 449);
+
+    EXPECT_EQ(Layered(0, 0), 0u);
+    EXPECT_EQ(Layered(646, 448), 0u);
+    EXPECT_EQ(Layered(300, 200) >> 24, 0xFFu);
+    // The mask's soft edge: alpha from the picture, colour premultiplied.
+    DWORD edge = Layered(0, 200);
+    EXPECT_GT(edge >> 24, 0u);
+    EXPECT_LT(edge >> 24, 0xFFu);
+    EXPECT_LE((edge >> 16) & 0xFF, edge >> 24);
+
+    // btnNext (516, 375, 604, 403): its picture's pixel, then the hot one's.
+    ImageData* normal = window.manager.FindImage(L"156");
+    ImageData* hot = window.manager.FindImage(L"157");
+    ASSERT_NE(normal, nullptr);
+    ASSERT_NE(hot, nullptr);
+    auto picture = [](ImageData* image, int x, int y) {
+        return reinterpret_cast<const DWORD*>(image->pixels)[y * image->width + x];
+    };
+    EXPECT_EQ(Layered(516 + 44, 375 + 14), picture(normal, 44, 14));
+    window.Send(WM_MOUSEMOVE, 0, MAKELPARAM(516 + 44, 375 + 14));
+    window.manager.PaintNow();
+    EXPECT_EQ(Layered(516 + 44, 375 + 14), picture(hot, 44, 14));
+    EXPECT_NE(picture(normal, 44, 14), picture(hot, 44, 14));
+    window.Send(WM_MOUSEMOVE, 0, static_cast<LPARAM>(-1));
+
+    window.manager.AttachTree(nullptr);
     window.manager.SetLayered(false);
 }
