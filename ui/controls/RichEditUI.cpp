@@ -145,12 +145,6 @@ void CRichEditUI::SetText(const wchar_t* text)
     Invalidate();
 }
 
-void CRichEditUI::SetEnabled(bool enabled)
-{
-    CContainerUI::SetEnabled(enabled);
-    Invalidate();
-}
-
 void CRichEditUI::PlaceAt(RECT rect, bool invalidate)
 {
     CContainerUI::PlaceAt(rect, invalidate);

@@ -32,7 +32,6 @@ public:
 
     CUIString GetText() const override;
     void SetText(const wchar_t* text) override;
-    void SetEnabled(bool enabled = true) override;
     void DoInit() override;
     void PlaceAt(RECT rect, bool invalidate = true) override;
     void HandleEvent(TUIEvent& event) override;
@@ -80,7 +79,6 @@ private:
     DWORD m_textColor = 0;
     RECT m_textPadding = {0, 0, 0, 0};
     bool m_caretBlinkOn = true;
-    bool m_filtering = false;
 };
 
 }  // namespace SkinUI
