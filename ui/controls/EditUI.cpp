@@ -78,7 +78,15 @@ bool CEditWnd::Open()
     const RECT area = TextArea();
     // Setting up the window changes its text: no "textchanged" for that.
     m_opening = true;
-    if (CreateNativeWindow(parent, nullptr, NativeStyle(), 0, area) == nullptr) return false;
+    if (CreateNativeWindow(parent, nullptr, NativeStyle(), 0, area) != nullptr) SetUp(area);
+    m_opening = false;
+    // Gone already (its creation failed half way, or taking the focus
+    // destroyed it): the caller deletes this object.
+    return m_hWnd != nullptr;
+}
+
+void CEditWnd::SetUp(const RECT& area)
+{
     m_layered = m_manager->IsLayered();
     ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_manager->GetFont(m_owner->GetFont())), FALSE);
     ::SendMessageW(m_hWnd, EM_LIMITTEXT, static_cast<WPARAM>(m_owner->GetMaxChar()), 0);
@@ -92,6 +100,7 @@ bool CEditWnd::Open()
 
     if (!::IsRectEmpty(&area)) ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
     ::SetFocus(m_hWnd);
+    if (m_hWnd == nullptr) return;
     const int length = ::GetWindowTextLengthW(m_hWnd);
     if (m_owner->IsAutoSelectAll()) {
         ::SendMessageW(m_hWnd, EM_SETSEL, 0, length > 0 ? length : 1);
@@ -104,8 +113,6 @@ bool CEditWnd::Open()
         // INFINITE: the user turned blinking off; the caret then stays on.
         if (blink != 0 && blink != INFINITE) ::SetTimer(m_hWnd, kCaretTimerId, blink, nullptr);
     }
-    m_opening = false;
-    return true;
 }
 
 void CEditWnd::Abandon()
@@ -126,6 +133,8 @@ void CEditWnd::OnFinalMessage(HWND window)
     }
     m_brush.Reset();
     if (m_manager != nullptr) m_manager->RemoveNativeWindow(window);
+    // Still inside Open: it reports the failure and its caller deletes.
+    if (m_opening) return;
     delete this;
 }
 

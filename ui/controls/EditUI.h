@@ -46,6 +46,7 @@ protected:
 
 private:
     DWORD NativeStyle() const;
+    void SetUp(const RECT& area);
     void OnTextChanged();
     // The brush the native window paints its background with (WM_CTLCOLOR*).
     HBRUSH BackgroundBrush(HDC dc);
