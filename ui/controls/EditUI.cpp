@@ -76,11 +76,18 @@ bool CEditWnd::Open()
     HWND parent = m_manager != nullptr ? m_manager->GetWindow() : nullptr;
     if (parent == nullptr) return false;
     const RECT area = TextArea();
-    if (CreateNativeWindow(parent, nullptr, NativeStyle(), 0, area) == nullptr) return false;
-    m_layered = m_manager->IsLayered();
+    // Setting up the window changes its text: no "textchanged" for that.
+    m_opening = true;
+    if (CreateNativeWindow(parent, nullptr, NativeStyle(), 0, area) != nullptr) SetUp(area);
+    m_opening = false;
+    // Gone already (its creation failed half way, or taking the focus
+    // destroyed it): the caller deletes this object.
+    return m_hWnd != nullptr;
+}
 
-    // The text is set before the change notifications are listened to (the
-    // owner is told about changes only once it knows the window).
+void CEditWnd::SetUp(const RECT& area)
+{
+    m_layered = m_manager->IsLayered();
     ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_manager->GetFont(m_owner->GetFont())), FALSE);
     ::SendMessageW(m_hWnd, EM_LIMITTEXT, static_cast<WPARAM>(m_owner->GetMaxChar()), 0);
     if (m_owner->IsPasswordMode()) ::SendMessageW(m_hWnd, EM_SETPASSWORDCHAR, m_owner->GetPasswordChar(), 0);
@@ -93,6 +100,7 @@ bool CEditWnd::Open()
 
     if (!::IsRectEmpty(&area)) ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
     ::SetFocus(m_hWnd);
+    if (m_hWnd == nullptr) return;
     const int length = ::GetWindowTextLengthW(m_hWnd);
     if (m_owner->IsAutoSelectAll()) {
         ::SendMessageW(m_hWnd, EM_SETSEL, 0, length > 0 ? length : 1);
@@ -105,7 +113,6 @@ bool CEditWnd::Open()
         // INFINITE: the user turned blinking off; the caret then stays on.
         if (blink != 0 && blink != INFINITE) ::SetTimer(m_hWnd, kCaretTimerId, blink, nullptr);
     }
-    return true;
 }
 
 void CEditWnd::Abandon()
@@ -126,15 +133,21 @@ void CEditWnd::OnFinalMessage(HWND window)
     }
     m_brush.Reset();
     if (m_manager != nullptr) m_manager->RemoveNativeWindow(window);
+    // Still inside Open: it reports the failure and its caller deletes.
+    if (m_opening) return;
     delete this;
 }
 
 void CEditWnd::OnTextChanged()
 {
-    if (m_owner == nullptr) return;
+    if (m_owner == nullptr || m_opening) return;
+    // Wine 8 also reports a change for a character refused at the length
+    // limit: only a text that really changed is news.
+    CUIString text = WindowText(m_hWnd);
+    if (text == m_owner->m_text) return;
     // Straight into the text: CEditUI::SetText would write it back into
     // this window and come round here again.
-    m_owner->m_text = WindowText(m_hWnd);
+    m_owner->m_text = text;
     m_owner->InvalidateMeasure();
     m_owner->Invalidate();
     m_manager->EmitNotify(m_owner, L"textchanged");

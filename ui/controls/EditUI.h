@@ -46,6 +46,7 @@ protected:
 
 private:
     DWORD NativeStyle() const;
+    void SetUp(const RECT& area);
     void OnTextChanged();
     // The brush the native window paints its background with (WM_CTLCOLOR*).
     HBRUSH BackgroundBrush(HDC dc);
@@ -59,6 +60,7 @@ private:
     CBrushHandle m_brush;  // solid or pattern brush; none for the system one
     bool m_layered = false;
     bool m_caretOn = false;
+    bool m_opening = false;
 };
 
 class CEditUI : public CLabelUI {

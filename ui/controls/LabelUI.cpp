@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "ui/controls/InlineText.h"
 #include "ui/core/AttrValue.h"
 #include "ui/core/GdiHandles.h"
 #include "ui/core/UIManager.h"
@@ -207,7 +208,6 @@ void CLabelUI::PaintText(HDC dc)
     } else {
         color = m_disabledTextColor != 0 ? m_disabledTextColor : CUIManager::GetDefaultDisabledColor();
     }
-    // FIXME: showhtml text is drawn without its inline markup for now.
     DrawLabelText(dc, color);
 }
 
@@ -220,6 +220,16 @@ void CLabelUI::DrawLabelText(HDC dc, DWORD color, UINT extraStyle)
     rect.right -= m_textPadding.right;
     rect.bottom -= m_textPadding.bottom;
     CUIString text = DisplayText();
+    if (m_showHtml) {
+        TInlineStyle style;
+        style.font = m_font;
+        style.textStyle = m_textStyle | extraStyle;
+        style.textColor = color;
+        style.linkColor = CUIManager::GetDefaultLinkFontColor();
+        style.linkHoverColor = CUIManager::GetDefaultLinkHoverFontColor();
+        DrawInlineText(dc, m_manager, rect, ParseInlineMarkup(text), style);
+        return;
+    }
     // FIXME: GDI text leaves alpha 0 in a layered window's buffer; the
     // installer's layered windows all have a layered image, whose alpha
     // replaces it, but a layered window without one shows no text.

@@ -145,12 +145,6 @@ void CRichEditUI::SetText(const wchar_t* text)
     Invalidate();
 }
 
-void CRichEditUI::SetEnabled(bool enabled)
-{
-    CContainerUI::SetEnabled(enabled);
-    Invalidate();
-}
-
 void CRichEditUI::PlaceAt(RECT rect, bool invalidate)
 {
     CContainerUI::PlaceAt(rect, invalidate);
@@ -350,7 +344,7 @@ void CRichEditUI::SetAttr(const wchar_t* name, const wchar_t* value)
     }
 }
 
-void CRichEditUI::RestoreAlpha(HDC dc, const RECT& area, const std::vector<DWORD>& before)
+void CRichEditUI::RestoreAlpha(const RECT& area, const std::vector<DWORD>& before)
 {
     const CDibSection& buffer = m_manager->GetLayeredBuffer();
     ::GdiFlush();
@@ -389,7 +383,7 @@ void CRichEditUI::PaintText(HDC dc)
         CClipGuard clip(dc, area);
         m_host->Draw(dc, area);
     }
-    if (layeredBuffer) RestoreAlpha(dc, area, before);
+    if (layeredBuffer) RestoreAlpha(area, before);
 
     // The engine's caret on a layered window: one pixel wide, blinking on
     // the control's own timer.

@@ -10,6 +10,8 @@
 // Read-only and disabled (the prompt window's message) it only displays:
 // it never takes the focus, so no key reaches the engine.
 
+#include <vector>
+
 #include "ui/controls/ContainerUI.h"
 #include "ui/controls/TxtWinHost.h"
 
@@ -30,7 +32,6 @@ public:
 
     CUIString GetText() const override;
     void SetText(const wchar_t* text) override;
-    void SetEnabled(bool enabled = true) override;
     void DoInit() override;
     void PlaceAt(RECT rect, bool invalidate = true) override;
     void HandleEvent(TUIEvent& event) override;
@@ -65,7 +66,7 @@ private:
     RECT EngineRect() const;
     // GDI leaves the alpha byte at 0 where it draws into a 32-bit buffer:
     // on a layered window the engine's text would be invisible.
-    void RestoreAlpha(HDC dc, const RECT& area, const std::vector<DWORD>& before);
+    void RestoreAlpha(const RECT& area, const std::vector<DWORD>& before);
 
     CTxtWinHost* m_host = nullptr;  // one reference, released on destruction
     DWORD m_style = ES_MULTILINE;
@@ -78,7 +79,6 @@ private:
     DWORD m_textColor = 0;
     RECT m_textPadding = {0, 0, 0, 0};
     bool m_caretBlinkOn = true;
-    bool m_filtering = false;
 };
 
 }  // namespace SkinUI

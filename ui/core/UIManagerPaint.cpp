@@ -240,14 +240,15 @@ void CUIManager::PrintNativeChildren(const RECT& paint)
         ::SetWindowOrgEx(dc, -rect.left, -rect.top, &oldOrigin);
         ::SendMessageW(child, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
         ::SetWindowOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
-        // GDI leaves alpha 0 behind: what the child drew must be opaque.
+        // GDI leaves alpha 0 behind. A native child paints every pixel of
+        // its rectangle, black ones too, so all of it is made opaque (only
+        // the non-zero pixels would leave black text and carets see-through).
         RECT buffer = {0, 0, m_offscreenDib.Width(), m_offscreenDib.Height()};
         if (!::IntersectRect(&visible, &visible, &buffer)) continue;
+        ::GdiFlush();
         for (int y = visible.top; y < visible.bottom; ++y) {
             DWORD* row = m_offscreenDib.Row(y);
-            for (int x = visible.left; x < visible.right; ++x) {
-                if (row[x] != 0) row[x] |= 0xFF000000;
-            }
+            for (int x = visible.left; x < visible.right; ++x) row[x] |= 0xFF000000;
         }
     }
 }

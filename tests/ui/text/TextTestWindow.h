@@ -27,22 +27,34 @@ public:
 
     ~TextTestWindow() override { Destroy(); }
 
-    // Opens the window with the tree of `skin` (XML text) attached, laid out
-    // and painted once.
-    bool Open(const wchar_t* skin, int width = 400, int height = 200, bool layered = false)
+    // Opens the window. Under Xvfb without a window manager each top-level
+    // window takes Wine about two seconds to destroy, so a test suite opens
+    // one and loads a skin per test.
+    bool Open(int width = 400, int height = 200)
     {
         if (CreateNativeWindow(nullptr, L"text test", WS_POPUP | WS_VISIBLE, 0, 20, 20, width, height) == nullptr) {
             return false;
         }
         ::SetForegroundWindow(m_hWnd);
         ::SetFocus(m_hWnd);
-        if (layered) manager.SetLayered(true);
+        return true;
+    }
+
+    // Attaches the tree of `skin` (XML text), lays it out and paints it
+    // once; the previous tree goes, and so do the recorded notifications.
+    bool Load(const wchar_t* skin, bool layered = false)
+    {
+        manager.SetFocusTo(nullptr, false);
+        ::SetFocus(m_hWnd);
+        Pump();
+        manager.SetLayered(layered);
         SkinUI::CLayoutBuilder builder;
         SkinUI::CControlUI* root = builder.BuildFromSource(skin, nullptr, nullptr, &manager);
         if (root == nullptr) return false;
         manager.AttachTree(root);
         manager.PaintNow();
         Pump();
+        notes.clear();
         return true;
     }
 

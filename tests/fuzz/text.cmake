@@ -1,0 +1,1 @@
+box_fuzzer(fuzz_inline_markup SOURCES InlineMarkupFuzz.cpp LIBS skinui_inline_markup)
