@@ -1,0 +1,198 @@
+#include "install/PackageDownload.h"
+
+#include <io.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "install/SetupMessages.h"
+#include "services/MyLog.h"
+
+#ifndef BOX_PACKAGE_HOST
+#error "BOX_PACKAGE_HOST and BOX_PACKAGE_PORT come from the build"
+#endif
+
+const char* const kPackageUrl = "http://" BOX_PACKAGE_HOST ":" BOX_PACKAGE_PORT "/Orrery2.zip";
+
+namespace {
+
+constexpr long kMaxRedirects = 10;
+// libcurl's 16 KiB receive buffer makes a round of socket calls per 16 KiB,
+// and under Wine each one passes through the server: a 150 MB package took
+// three times as long as with this buffer.
+constexpr long kReceiveBufferBytes = 512 * 1024;
+
+struct EasyHandleCleanup {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+
+// libcurl's global state is set up and torn down around every attempt.
+struct CurlGlobal {
+    CurlGlobal() { curl_global_init(CURL_GLOBAL_ALL); }
+    ~CurlGlobal() { curl_global_cleanup(); }
+    CurlGlobal(const CurlGlobal&) = delete;
+    CurlGlobal& operator=(const CurlGlobal&) = delete;
+};
+
+struct FileCloser {
+    void operator()(FILE* file) const { fclose(file); }
+};
+
+bool Truncate(FILE* file) { return fflush(file) == 0 && _chsize(_fileno(file), 0) == 0; }
+
+// The first byte position of a 206 answer ("bytes 1000-4999/5000"), -1 when
+// there is none to read.
+int64_t RangeStart(CURL* handle)
+{
+    curl_header* header = nullptr;
+    if (curl_easy_header(handle, "Content-Range", 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return -1;
+    long long start = -1;
+    if (sscanf(header->value, "bytes %lld-", &start) != 1) return -1;
+    return start;
+}
+
+// Decides, before the first body byte is written, where the body belongs.
+// A resumed request may be answered with the whole file (200): appending it
+// would corrupt the package, so the file starts again from 0. A 206 from
+// byte 0 is taken the same way; one from anywhere else but the file's end
+// drops the attempt, and the next attempt starts from 0.
+bool BodyContinuesFile(PackageFile& package)
+{
+    long status = 0;
+    curl_easy_getinfo(package.handle, CURLINFO_RESPONSE_CODE, &status);
+    if (status == 206) {
+        int64_t start = RangeStart(package.handle);
+        if (start == package.offset) return true;
+        bool emptied = Truncate(package.file);
+        return emptied && start == 0;
+    }
+    if (package.offset == 0) return true;
+    return Truncate(package.file);
+}
+
+void DebugOutputTransferError(CURLcode result)
+{
+    char message[1024] = {};
+    snprintf(message, sizeof message, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+    OutputDebugStringA(message);
+}
+
+}  // namespace
+
+int OnTransferInfo(void* data, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
+{
+    auto* progress = static_cast<DownloadProgress*>(data);
+    if (dltotal > 0 && static_cast<double>(dlnow - progress->lastReported) / static_cast<double>(dltotal) >= 0.001) {
+        progress->lastReported = dlnow;
+        double percent = static_cast<double>(dlnow) / static_cast<double>(dltotal) * 100.0;
+        return progress->reporter(progress->window, percent) ? 0 : 1;
+    }
+    // No report due: a null window makes the reporter a pure cancel test, so
+    // a request is seen even while no data flows.
+    return progress->reporter(nullptr, 0.0) ? 0 : 1;
+}
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* packageFile)
+{
+    auto* package = static_cast<PackageFile*>(packageFile);
+    if (!package->startChecked) {
+        package->startChecked = true;
+        if (!BodyContinuesFile(*package)) return 0;
+    }
+    return fwrite(data, size, count, package->file) * size;
+}
+
+int DownloadPackage(const char* path, HWND window) { return DownloadPackage(path, window, DownloadOptions()); }
+
+int DownloadPackage(const char* path, HWND window, const DownloadOptions& options)
+{
+    CurlGlobal global;
+    std::unique_ptr<CURL, EasyHandleCleanup> handle(curl_easy_init());
+    if (!handle) return kDownloadOk;
+    CURL* curl = handle.get();
+
+    DownloadProgress progress;
+    progress.reporter = ReportDownloadProgress;
+    progress.window = window;
+
+    curl_easy_setopt(curl, CURLOPT_URL, options.url.c_str());
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnTransferInfo);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
+    // An error page must never become part of the package.
+    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    // Plain http only, also where a redirect points, and no redirect loops.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // A transfer that makes no progress is a failed attempt; the next one
+    // resumes where this one stopped.
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+
+    std::unique_ptr<FILE, FileCloser> file(fopen(path, "ab"));
+    if (!file) {
+        MyLog::GetLogger()->info(fmt::runtime(Text936("打开文件”{}“失败")), path);
+        return kDownloadOk;
+    }
+    _fseeki64(file.get(), 0, SEEK_END);
+    PackageFile package;
+    package.file = file.get();
+    package.handle = curl;
+    package.offset = _ftelli64(file.get());
+    std::string range = std::to_string(package.offset) + "-";
+    MyLog::GetLogger()->info("range{}", range);
+
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &package);
+    curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
+
+    CURLcode result = curl_easy_perform(curl);
+    if (result == CURLE_ABORTED_BY_CALLBACK) return kDownloadCancelled;
+    if (result != CURLE_OK) {
+        DebugOutputTransferError(result);
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        // The range lies beyond the served file (it changed, or the file is
+        // complete but the last attempt failed after its last byte): asking
+        // again from the same length would fail forever.
+        if (status == 416) Truncate(file.get());
+        return kDownloadFailed;
+    }
+    if (!ReportDownloadProgress(window, 100.0)) return kDownloadCancelled;
+    return kDownloadOk;
+}
+
+bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window)
+{
+    return SaveZipToDir(installDir, path, window, DownloadOptions());
+}
+
+bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options)
+{
+    ZeroMemory(path, MAX_PATH * sizeof(wchar_t));
+    wcsncpy(path, installDir, MAX_PATH - 1);
+    PathAppendW(path, L"temp.zip");
+    if (PathFileExistsW(path)) DeleteFileW(path);
+
+    char narrowPath[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, path, -1, narrowPath, sizeof narrowPath, nullptr, nullptr);
+
+    for (;;) {
+        if (cancelEvent == nullptr)
+            Sleep(options.pauseMs);  // nobody can cancel, but the pause between attempts stays
+        else if (WaitForSingleObject(cancelEvent, options.pauseMs) == WAIT_OBJECT_0)
+            return false;
+        MyLog::GetLogger()->debug("downloading");
+        PostStatusText(window, L"downloading");
+        int result = DownloadPackage(narrowPath, window, options);
+        if (result == kDownloadOk) return true;
+        if (result == kDownloadCancelled) return false;
+    }
+}

@@ -1,0 +1,68 @@
+#pragma once
+// Fetches the product package over plain HTTP into "temp.zip" in the
+// installation directory, resuming a broken transfer, pausing 3 s before
+// every attempt, and reporting progress to the setup window.
+//
+// Runs on the install thread only. A cancel request is seen in the pause
+// before an attempt and on every transfer-information callback (libcurl calls
+// it about once a second even while no data arrives); either way the call
+// unwinds: the transfer is aborted, the file and handles are closed and
+// nothing more is posted.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include <curl/curl.h>
+
+// The package address, compiled in: http, the package server, "/Orrery2.zip".
+extern const char* const kPackageUrl;
+
+// The shipped values; tests shorten the pause and the bounds.
+struct DownloadOptions {
+    std::string url = kPackageUrl;
+    DWORD pauseMs = 3000;           // before every attempt, the first included
+    long stallSeconds = 30;         // below 1 byte/s for this long: the attempt failed
+    long connectTimeoutSeconds = 30;
+};
+
+// Fills `path` (260 wide characters) with installDir\temp.zip, deletes an
+// old file there and tries until an attempt succeeds (true) or the user asks
+// to stop (false).
+bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window);
+bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options);
+
+enum : int {
+    kDownloadOk = 0,  // also when the file could not be opened: the extraction reports that
+    kDownloadFailed = -1,
+    kDownloadCancelled = -2,
+};
+
+// One attempt: appends to the narrow `path` from its current length.
+int DownloadPackage(const char* path, HWND window);
+int DownloadPackage(const char* path, HWND window, const DownloadOptions& options);
+
+// The transfer-information callback's record; lives on the stack of one attempt.
+struct DownloadProgress {
+    curl_off_t lastReported = 0;
+    bool (*reporter)(HWND window, double percent) = nullptr;
+    HWND window = nullptr;
+};
+
+// Reports at most once per thousandth of the requested bytes, and tests for
+// a cancel request every time. Non-zero aborts the transfer.
+int OnTransferInfo(void* data, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow);
+
+// The open package file of one attempt and where the body should start in it.
+struct PackageFile {
+    FILE* file = nullptr;
+    CURL* handle = nullptr;
+    int64_t offset = 0;
+    bool startChecked = false;
+};
+
+// libcurl's write callback: appends the block to the package file. Before the
+// first block it makes sure the body continues the file; a short count aborts
+// the transfer.
+size_t WriteToFile(char* data, size_t size, size_t count, void* packageFile);

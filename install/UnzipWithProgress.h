@@ -1,0 +1,77 @@
+#pragma once
+// Unpacks the downloaded package into the installation directory, entry by
+// entry in archive order, with the stored folders and file times, overwriting
+// what is there, and reports the share of uncompressed bytes written.
+//
+// Entry names are used as stored, as narrow strings in the ANSI code page,
+// relative to the destination, which becomes the process's current directory
+// and stays so afterwards. Every name is checked (install/ZipEntryName.h)
+// before the first byte is written; one refused name fails the whole archive.
+//
+// Diagnostics go to stdout with printf; the installer has no console, so they
+// only show when a test or a developer runs the code.
+//
+// This file also builds natively (no Win32 there) so that it can run under
+// the sanitizers and be fuzzed; the window overload exists on Windows only.
+
+#include <cstdint>
+
+#include <minizip/unzip.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+// Results of UnzipWidthProgress. The install sequence goes on for 0 and
+// fetches the package again for anything else; -1, -2 and -3 have status
+// texts of their own there. Codes of the archive library's own range
+// (-100 and below) pass through; the library's and zlib's smaller codes are
+// folded into kUnzipDataError so that they cannot pass for -1 to -3.
+enum : int {
+    kUnzipOk = 0,
+    kUnzipCannotOpenArchive = -1,
+    kUnzipCannotSumSizes = -2,
+    kUnzipCannotEnterDirectory = -3,
+    kUnzipOutOfMemory = -104,
+    kUnzipRefusedEntryName = -201,
+    kUnzipWriteFailed = -202,
+    kUnzipDataError = -203,  // unreadable or damaged entry data
+    kUnzipCancelled = -204,  // the user asked to stop; nothing more may be posted
+};
+
+// Where progress goes: the setup window's reporter in the installer, a
+// recorder in tests. `report` returns false when the user has asked to stop.
+struct ExtractProgress {
+    bool (*report)(void* context, double percent) = nullptr;
+    void* context = nullptr;
+
+    bool Report(double percent) const { return report == nullptr || report(context, percent); }
+};
+
+// A report when more than this many bytes were written since the last one.
+constexpr int64_t kExtractReportBytes = 1048576;
+constexpr unsigned kExtractBlockBytes = 8192;
+
+int UnzipWidthProgress(const char* archivePath, const char* destinationDir, const ExtractProgress& progress);
+#ifdef _WIN32
+// Progress goes to `window` as WM_SETUP_EXTRACT_PROGRESS.
+int UnzipWidthProgress(const char* archivePath, const char* destinationDir, HWND window);
+#endif
+
+// Sum of the uncompressed sizes of all entries, with every name checked on
+// the way. -1 when an entry's information cannot be read, kUnzipRefusedEntryName
+// when a name is refused. Leaves the archive on its first entry.
+int64_t ComputeTotalSize(unzFile archive);
+
+int ExtractAll(unzFile archive, const ExtractProgress& progress, int64_t total);
+
+// `written` and `lastReported` are the byte counters of the whole extraction.
+// 0 on success, and also for a file that cannot be created even after its
+// folders were made: that entry is skipped and the extraction goes on.
+// Anything else is a failure that stops the extraction.
+int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_t total, int64_t* written,
+                        int64_t* lastReported);
+
+// Creates every level of `path`: 1 on success, 0 when a level cannot be
+// created, kUnzipOutOfMemory when memory runs out.
+int MakeDirectoryPath(const char* path);

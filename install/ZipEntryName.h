@@ -1,0 +1,32 @@
+#pragma once
+// The test an archive entry's stored name must pass before anything is
+// written for it: the name is later used as a path relative to the
+// installation directory, so it must not be able to lead anywhere else.
+//
+// The check works on the stored bytes and treats both '/' and '\' as
+// separators. In code page 936 a second byte of a double-byte character may be
+// 0x5C ('\'); Windows reads such a byte as part of the character, so splitting
+// there only ever finds more separators than Windows does. The verdict can
+// then be stricter than needed, never laxer.
+
+#include <cstddef>
+#include <string_view>
+
+enum class EntryNameProblem {
+    None,
+    Empty,
+    TooLong,          // does not fit the 256-byte name buffer with its terminator
+    EmbeddedNul,      // the name the file functions would see differs from the stored one
+    Absolute,         // "/x", "\x", UNC "\\server\share", "\\?\..." and "\\.\..."
+    DriveOrStream,    // "C:x", "C:\x", "file:stream": no ':' belongs in a relative name
+    EmptyComponent,   // "a//b"
+    DotComponent,     // ".", "..", "...", ". ." (Windows drops trailing dots and spaces)
+    DeviceName,       // "CON", "nul.txt", "dir/COM1" ...: opens a device, not a file
+};
+
+// Names of this many bytes or more are refused rather than cut short.
+constexpr size_t kMaxEntryNameBytes = 256;
+
+EntryNameProblem CheckEntryName(std::string_view name);
+
+const char* DescribeEntryNameProblem(EntryNameProblem problem);

@@ -1,0 +1,350 @@
+// The whole sequence on its own thread against nginx, the fault server and
+// the API server on loopback, reporting to a hidden message-only window.
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <process.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "InstallTestSupport.h"
+#include "ZipWriter.h"
+#include "app/InstallSettings.h"
+#include "install/InstallSequence.h"
+#include "install/SetupMessages.h"
+#include "install/UninstallRegistration.h"
+#include "services/MyLog.h"
+
+using namespace testing_support;
+using namespace install_testing;
+
+namespace {
+
+const std::vector<std::wstring> kCleanRun = {
+    L"downloading", L"SaveZipToDir finish", L"解压成功", L"UnzipWidthProgress finish",
+    L"DeleteFile",  L"CreateShortCut",      L"AddRegeditKeyAndValues", L"incInstallNum",
+};
+
+std::string Package(bool withExecutables)
+{
+    ZipWriter zip;
+    if (withExecutables) {
+        zip.AddFile("Corvina.exe", "MZ main");
+        zip.AddFile("CorvinaMain.exe", "MZ browser");
+        zip.AddFile("CvnBrowserAide.exe", "MZ aide");
+        zip.AddFile("Uninstall.exe", "MZ uninstall");
+    }
+    zip.AddDirectory("res/");
+    // Enough for several extraction reports, and enough time to cancel in.
+    for (int i = 0; i < 8; ++i) zip.AddFile("res/data" + std::to_string(i) + ".bin", PatternBytes(1500000, i + 1), ZipWriter::Method::Stored);
+    return zip.Finish();
+}
+
+struct SequenceTest : ::testing::Test {
+    static void SetUpTestSuite() { ContendForCancelMutexOnce(); }
+
+    TempDir dir{L"box-seq"};
+    std::wstring name = L"BoxSeq" + std::to_wstring(GetCurrentProcessId());
+    std::string tag = UniqueTag("seq");
+    InstallSequenceOptions options;
+    MessageCollector window;
+    std::wstring savedCwd;
+
+    void SetUp() override
+    {
+        ASSERT_NE(ServerPort("nginx"), 0) << "the servers fixture did not run";
+        wchar_t cwd[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, cwd);
+        savedCwd = cwd;
+        InstallSettings::SetDefaults();
+        InstallSettings::installDir = dir.Slash().c_str();
+        InstallSettings::appName = name.c_str();
+        InstallSettings::boxName = name.c_str();
+        InstallSettings::exeName = (name + L".exe").c_str();
+        options.download.pauseMs = 20;
+        options.apiServer = "http://127.0.0.1:" + std::to_string(ServerPort("api")) + "/" + tag + "/int1";
+        Serve(Package(true));
+        cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        ASSERT_TRUE(MyLog::Init(dir.Path().c_str()));
+    }
+
+    void TearDown() override
+    {
+        MyLog::Shutdown();
+        CloseHandle(cancelEvent);
+        cancelEvent = nullptr;
+        // The extraction leaves the process in the installation folder.
+        SetCurrentDirectoryW(savedCwd.c_str());
+        wchar_t folder[MAX_PATH];
+        SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, folder);
+        DeleteFileW((std::wstring(folder) + L"\\" + name + L".lnk").c_str());
+        SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, folder);
+        RemoveTree(std::wstring(folder) + L"\\" + name);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, UninstallKeyPath(PROCESSOR_ARCHITECTURE_AMD64, name.c_str()).c_str());
+    }
+
+    void Serve(const std::string& package)
+    {
+        std::string file = tag + ".zip";
+        Publish(file, package);
+        options.download.url = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/" + file;
+    }
+
+    struct Run {
+        std::vector<Posted> messages;
+        bool ended = false;
+        DWORD cancelledAt = 0;  // tick of the cancel request, 0 if none
+        DWORD endedAt = 0;
+    };
+
+    static unsigned __stdcall Thread(void* self)
+    {
+        auto* test = static_cast<SequenceTest*>(self);
+        return RunInstallSequence(test->window.Handle(), test->options);
+    }
+
+    // Runs the sequence to its end; `cancelWhen` decides, message by message,
+    // when the window asks to stop. Checks that the thread ended and, unless
+    // this is the warm-up, left no handle behind.
+    Run RunSequence(const std::function<bool(const Posted&)>& cancelWhen = nullptr, bool countHandles = true)
+    {
+        Run run;
+        DWORD handlesBefore = HandleCount();
+        EXPECT_GT(handlesBefore, 0u);
+        HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Thread, this, 0, nullptr));
+        run.ended = PumpUntilEnded(thread, window, run.messages, 120000, [&](const Posted& m) {
+            if (run.cancelledAt == 0 && cancelWhen && cancelWhen(m)) {
+                RequestCancel();
+                run.cancelledAt = GetTickCount();
+            }
+        });
+        run.endedAt = GetTickCount();
+        DWORD exitCode = 1;
+        GetExitCodeThread(thread, &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        CloseHandle(thread);
+        if (countHandles) {
+            EXPECT_LE(HandleCount(), handlesBefore);
+        }
+        SetCurrentDirectoryW(savedCwd.c_str());
+        return run;
+    }
+
+    // Lines other than the report's error reach the file when it is flushed.
+    std::string Log() const
+    {
+        MyLog::GetLogger()->flush();
+        return ReadFileBytes(dir / L"logs\\InstallRotating.txt");
+    }
+};
+
+size_t IndexOf(const std::vector<Posted>& messages, const std::wstring& text)
+{
+    for (size_t i = 0; i < messages.size(); ++i)
+        if (messages[i].message == WM_SETUP_STATUS_TEXT && messages[i].text == text) return i;
+    return messages.size();
+}
+
+}  // namespace
+
+TEST_F(SequenceTest, CleanRunPostsEveryStepThenFinished)
+{
+    // Warm up what the process keeps open once (COM, the shell, sockets),
+    // so that the handle count compares runs alike. Wine opens a mutex for
+    // good at the first debugger output, narrow and wide each; a clean first
+    // run writes none.
+    OutputDebugStringA("");
+    OutputDebugStringW(L"");
+    RunSequence(nullptr, false);
+    DeleteFileW((dir / (name + L".exe")).c_str());
+    DeleteFileW((dir / (name + L"M.exe")).c_str());
+    DeleteFileW((dir / (name + L"A.exe")).c_str());
+    while (!window.Pump().empty()) {
+    }
+
+    Run run = RunSequence();
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(StatusTexts(run.messages), kCleanRun);
+    ASSERT_FALSE(run.messages.empty());
+    EXPECT_EQ(run.messages.back().message, static_cast<UINT>(WM_SETUP_FINISHED));
+    EXPECT_EQ(std::count_if(run.messages.begin(), run.messages.end(),
+                            [](const Posted& m) { return m.message == WM_SETUP_FINISHED; }),
+              1);
+
+    // Progress lies between the steps it belongs to.
+    size_t saved = IndexOf(run.messages, L"SaveZipToDir finish");
+    size_t unzipped = IndexOf(run.messages, L"解压成功");
+    for (size_t i = 0; i < run.messages.size(); ++i) {
+        if (run.messages[i].message == WM_SETUP_DOWNLOAD_PROGRESS) {
+            EXPECT_LT(i, saved);
+        }
+        if (run.messages[i].message == WM_SETUP_EXTRACT_PROGRESS) {
+            EXPECT_GT(i, saved);
+            EXPECT_LT(i, unzipped);
+        }
+    }
+    EXPECT_EQ(Progress(run.messages, WM_SETUP_DOWNLOAD_PROGRESS).back(), 100u);
+    EXPECT_EQ(Progress(run.messages, WM_SETUP_EXTRACT_PROGRESS).back(), 100u);
+    EXPECT_GE(Progress(run.messages, WM_SETUP_EXTRACT_PROGRESS).size(), 5u);
+
+    // Renamed, the package left in place (and free to delete), the report sent.
+    EXPECT_EQ(ReadFileBytes(dir / (name + L".exe")), "MZ main");
+    EXPECT_EQ(ReadFileBytes(dir / (name + L"M.exe")), "MZ browser");
+    EXPECT_EQ(ReadFileBytes(dir / (name + L"A.exe")), "MZ aide");
+    EXPECT_FALSE(FileExists(dir / L"Corvina.exe"));
+    EXPECT_TRUE(DeleteFileW((dir / L"temp.zip").c_str()));
+    std::string requests = HttpGetText("http://127.0.0.1:" + std::to_string(ServerPort("api")) + "/_log?tag=" + tag);
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), '\n'), 1) << requests;  // two runs, one request each
+    EXPECT_EQ(requests.rfind("valid ", 0), 0u);
+
+    std::string log = Log();
+    size_t downloading = log.find("] downloading\r\n");
+    size_t range = log.find("] range0-\r\n", downloading);
+    size_t success = log.find("] Unzip success!\r\n", range);
+    EXPECT_NE(downloading, std::string::npos);
+    EXPECT_NE(range, std::string::npos);
+    EXPECT_NE(success, std::string::npos);
+}
+
+TEST_F(SequenceTest, PackageThatNeverArrivesCostsThreePassesAndNoFinish)
+{
+    // The folder does not exist, so the package file cannot be made.
+    InstallSettings::installDir = (dir / L"missing\\").c_str();
+    Run run = RunSequence();
+    ASSERT_TRUE(run.ended);
+    std::vector<std::wstring> pass = {L"downloading", L"SaveZipToDir finish", L"找不到下载的文件，可能是权限不够"};
+    std::vector<std::wstring> expected;
+    for (int i = 0; i < 3; ++i) expected.insert(expected.end(), pass.begin(), pass.end());
+    EXPECT_EQ(StatusTexts(run.messages), expected);
+    for (auto& m : run.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+
+    std::string log = Log();
+    size_t count = 0;
+    for (size_t at = log.find("can't found the file"); at != std::string::npos; at = log.find("can't found the file", at + 1))
+        ++count;
+    EXPECT_EQ(count, 3u);
+    // Unzip failed，redownload and 解压失败,安装中止 in code page 936.
+    std::string redownload = "] Unzip failed\xA3\xACredownload\r\n";
+    std::string abort = "] \xBD\xE2\xD1\xB9\xCA\xA7\xB0\xDC,\xB0\xB2\xD7\xB0\xD6\xD0\xD6\xB9\r\n";
+    size_t lastRedownload = log.rfind(redownload);
+    EXPECT_NE(lastRedownload, std::string::npos);
+    EXPECT_NE(log.find(abort, lastRedownload), std::string::npos);
+}
+
+TEST_F(SequenceTest, DamagedPackageIsFetchedAgain)
+{
+    std::string package = Package(false);
+    package[200] ^= 0x55;  // inside the first stored entry: a checksum error
+    Serve(package);
+    Run run = RunSequence();
+    ASSERT_TRUE(run.ended);
+    auto texts = StatusTexts(run.messages);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), L"解压失败"), 3);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), L"downloading"), 3);
+    for (auto& m : run.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+}
+
+TEST_F(SequenceTest, CancelBeforeOrDuringTheWorkEndsTheThreadQuietly)
+{
+    // In the pause before the first download, through the shipped entry point.
+    RequestCancel();
+    DWORD handlesBefore = HandleCount();
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, InstallThreadProc, window.Handle(), 0, nullptr));
+    std::vector<Posted> messages;
+    EXPECT_TRUE(PumpUntilEnded(thread, window, messages, 5000));
+    CloseHandle(thread);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_LE(HandleCount(), handlesBefore);
+
+    // During a transfer that has stalled.
+    std::string file = tag + "-stalled.zip";
+    Publish(file, Package(true));
+    options.download.url = "http://127.0.0.1:" + std::to_string(ServerPort("fault")) + "/" + file + "?tag=" + tag +
+                           "&plan=stallat:2000000:60";
+    Run transfer = RunSequence([](const Posted& m) { return m.message == WM_SETUP_DOWNLOAD_PROGRESS && m.value >= 10; });
+    ASSERT_TRUE(transfer.ended);
+    ASSERT_NE(transfer.cancelledAt, 0u);
+    EXPECT_LT(transfer.endedAt - transfer.cancelledAt, 1600u);
+    EXPECT_EQ(StatusTexts(transfer.messages), std::vector<std::wstring>{L"downloading"});
+    EXPECT_TRUE(DeleteFileW((dir / L"temp.zip").c_str()));
+
+    // During the extraction.
+    Serve(Package(true));
+    Run extraction = RunSequence([](const Posted& m) { return m.message == WM_SETUP_EXTRACT_PROGRESS; });
+    ASSERT_TRUE(extraction.ended);
+    EXPECT_EQ(StatusTexts(extraction.messages), (std::vector<std::wstring>{L"downloading", L"SaveZipToDir finish"}));
+    auto extracted = Progress(extraction.messages, WM_SETUP_EXTRACT_PROGRESS);
+    ASSERT_FALSE(extracted.empty());
+    EXPECT_LT(extracted.back(), 100u);
+    for (auto& m : extraction.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+    EXPECT_TRUE(DeleteFileW((dir / L"temp.zip").c_str()));  // the archive was closed
+}
+
+TEST_F(SequenceTest, CancelAfterTheExtractionIsIgnored)
+{
+    Run run = RunSequence([](const Posted& m) { return m.message == WM_SETUP_STATUS_TEXT && m.text == L"解压成功"; });
+    ASSERT_TRUE(run.ended);
+    EXPECT_NE(run.cancelledAt, 0u);
+    EXPECT_EQ(StatusTexts(run.messages), kCleanRun);
+    EXPECT_EQ(run.messages.back().message, static_cast<UINT>(WM_SETUP_FINISHED));
+}
+
+TEST_F(SequenceTest, RenamingWithoutExecutablesStillCompletes)
+{
+    Serve(Package(false));
+    Run run = RunSequence();
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(StatusTexts(run.messages), kCleanRun);
+    EXPECT_FALSE(FileExists(dir / (name + L".exe")));
+    EXPECT_EQ(run.messages.back().message, static_cast<UINT>(WM_SETUP_FINISHED));
+}
+
+TEST_F(SequenceTest, InstallingOverAnExistingProgramKeepsIt)
+{
+    WriteFileBytes(dir / (name + L".exe"), "installed before");
+    Run run = RunSequence();
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(StatusTexts(run.messages), kCleanRun);
+    EXPECT_EQ(ReadFileBytes(dir / (name + L".exe")), "installed before");
+    EXPECT_EQ(ReadFileBytes(dir / L"Corvina.exe"), "MZ main");  // not renamed, left beside it
+    EXPECT_EQ(ReadFileBytes(dir / (name + L"M.exe")), "MZ browser");
+}
+
+TEST_F(SequenceTest, SilentReportServerHoldsTheFinishOnlyForTheBound)
+{
+    options.apiServer = "http://127.0.0.1:" + std::to_string(ServerPort("api")) + "/" + tag + "/silent";
+    options.reportLimits.connectTimeoutSeconds = 2;
+    options.reportLimits.totalTimeoutSeconds = 2;
+    DWORD start = GetTickCount();
+    Run run = RunSequence();
+    ASSERT_TRUE(run.ended);
+    EXPECT_LT(GetTickCount() - start, 15000u);
+    EXPECT_EQ(StatusTexts(run.messages), kCleanRun);
+    EXPECT_EQ(run.messages.back().message, static_cast<UINT>(WM_SETUP_FINISHED));
+    EXPECT_EQ(Log().find("url:"), std::string::npos);
+}
+
+TEST(RenameExecutables, ExistingTargetsStayAsTheyAre)
+{
+    TempDir dir(L"box-rename");
+    InstallSettings::SetDefaults();
+    InstallSettings::installDir = dir.Slash().c_str();
+    InstallSettings::boxName = L"Box";
+    InstallSettings::exeName = L"Box.exe";
+    install_testing::WriteFileBytes(dir / L"Corvina.exe", "new main");
+    install_testing::WriteFileBytes(dir / L"Box.exe", "old main");
+    install_testing::WriteFileBytes(dir / L"CorvinaMain.exe", "new browser");
+    RenameExecutables();
+    EXPECT_EQ(ReadFileBytes(dir / L"Box.exe"), "old main");
+    EXPECT_EQ(ReadFileBytes(dir / L"Corvina.exe"), "new main");
+    EXPECT_EQ(ReadFileBytes(dir / L"BoxM.exe"), "new browser");
+    EXPECT_FALSE(FileExists(dir / L"BoxA.exe"));
+
+    EXPECT_FALSE(RenameIfExists(Narrow(dir / L"absent.exe").c_str(), Narrow(dir / L"x.exe").c_str()));
+    EXPECT_TRUE(RenameIfExists(Narrow(dir / L"Corvina.exe").c_str(), Narrow(dir / L"Box.exe").c_str()));
+}

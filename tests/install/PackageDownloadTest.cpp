@@ -1,0 +1,322 @@
+// Downloads from nginx and from our fault-injecting server on loopback.
+
+#include <gtest/gtest.h>
+
+#include <process.h>
+
+#include <functional>
+#include <string>
+
+#include "InstallTestSupport.h"
+#include "ZipWriter.h"
+#include "install/PackageDownload.h"
+#include "install/SetupMessages.h"
+#include "services/MyLog.h"
+
+using namespace testing_support;
+using namespace install_testing;
+
+namespace {
+
+struct DownloadTest : ::testing::Test {
+    TempDir dir{L"box-dl"};
+    std::string tag = UniqueTag("dl");
+    std::string narrowPackage = Narrow(dir / L"temp.zip");  // the test folders are ASCII
+
+    void SetUp() override
+    {
+        ASSERT_NE(ServerPort("nginx"), 0) << "the servers fixture did not run";
+        cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    }
+    void TearDown() override
+    {
+        CloseHandle(cancelEvent);
+        cancelEvent = nullptr;
+    }
+
+    std::string Package() const { return ReadFileBytes(dir / L"temp.zip"); }
+
+    // Quick attempts against the fault server, misbehaving as `plan` says.
+    DownloadOptions Faulty(const std::string& file, const std::string& plan) const
+    {
+        DownloadOptions options;
+        options.url = "http://127.0.0.1:" + std::to_string(ServerPort("fault")) + "/" + file + "?tag=" + tag +
+                      "&plan=" + plan;
+        options.pauseMs = 20;
+        return options;
+    }
+
+    std::string RequestLog() const
+    {
+        return HttpGetText("http://127.0.0.1:" + std::to_string(ServerPort("fault")) + "/_log?tag=" + tag);
+    }
+};
+
+// Runs SaveZipToDir on a thread of its own, as the install thread does.
+struct SaveJob {
+    std::wstring installDir;
+    DownloadOptions options;
+    HWND window;
+    bool result = false;
+    wchar_t path[MAX_PATH] = {};
+    HANDLE thread = nullptr;
+
+    static unsigned __stdcall Run(void* self)
+    {
+        auto* job = static_cast<SaveJob*>(self);
+        job->result = SaveZipToDir(job->installDir.c_str(), job->path, job->window, job->options);
+        return 0;
+    }
+    void Start() { thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Run, this, 0, nullptr)); }
+    ~SaveJob()
+    {
+        if (thread) {
+            WaitForSingleObject(thread, 60000);
+            CloseHandle(thread);
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(DownloadTest, CleanDownloadFromNginx)
+{
+    std::string served = PatternBytes(3 * 1024 * 1024 + 123, 7);
+    std::string file = "clean-" + tag + ".zip";
+    Publish(file, served);
+    // An old package in the folder goes first: nothing is appended to it.
+    WriteFileBytes(dir / L"temp.zip", "stale partial content");
+
+    MessageCollector window;
+    DownloadOptions options;
+    options.url = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/" + file;
+    options.pauseMs = 20;
+    wchar_t path[MAX_PATH];
+    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    EXPECT_EQ(std::wstring(path), dir / L"temp.zip");
+    EXPECT_TRUE(Package() == served);
+
+    auto messages = Drain(window);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(StatusTexts(messages), std::vector<std::wstring>{L"downloading"});
+    EXPECT_EQ(messages.front().message, static_cast<UINT>(WM_SETUP_STATUS_TEXT));
+    auto progress = Progress(messages, WM_SETUP_DOWNLOAD_PROGRESS);
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_LE(progress.size(), 1000u + 1u);  // at most one per thousandth, then the final 100
+    EXPECT_EQ(progress.back(), 100u);
+    for (size_t i = 1; i < progress.size(); ++i) EXPECT_GE(progress[i], progress[i - 1]);
+}
+
+TEST_F(DownloadTest, BrokenTransfersResumeFromTheFilesLength)
+{
+    std::string served = PatternBytes(2000000, 11);
+    std::string file = "cut-" + tag + ".zip";
+    Publish(file, served);
+    MessageCollector window;
+    wchar_t path[MAX_PATH];
+    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), Faulty(file, "cut:700000,cut:700000,ok")));
+    EXPECT_TRUE(Package() == served);
+    EXPECT_EQ(RequestLog(), "cut:700000 bytes=0-\ncut:700000 bytes=700000-\nok bytes=1400000-");
+
+    auto messages = Drain(window);
+    EXPECT_EQ(StatusTexts(messages), std::vector<std::wstring>(3, L"downloading"));
+    EXPECT_EQ(Progress(messages, WM_SETUP_DOWNLOAD_PROGRESS).back(), 100u);
+}
+
+TEST_F(DownloadTest, WhatDoesNotContinueTheFileNeverLandsBehindIt)
+{
+    std::string served = PatternBytes(1500000, 12);
+    std::string file = "odd-" + tag + ".zip";
+    Publish(file, served);
+    auto attempt = [&](const DownloadOptions& options) { return DownloadPackage(narrowPackage.c_str(), nullptr, options); };
+
+    // Cut, then an error page at the resumed offset: the page is not appended.
+    DownloadOptions options = Faulty(file, "cut:300000,error:500,error:404,norange");
+    EXPECT_EQ(attempt(options), kDownloadFailed);
+    EXPECT_EQ(Package(), served.substr(0, 300000));
+    EXPECT_EQ(attempt(options), kDownloadFailed);
+    EXPECT_EQ(Package(), served.substr(0, 300000));
+    EXPECT_EQ(attempt(options), kDownloadFailed);
+    EXPECT_EQ(Package(), served.substr(0, 300000));
+    // The whole file (200) in answer to a range: the file starts again.
+    EXPECT_EQ(attempt(options), kDownloadOk);
+    EXPECT_TRUE(Package() == served);
+
+    // A 206 that starts at 0 instead of the asked offset: likewise.
+    DeleteFileW((dir / L"temp.zip").c_str());
+    tag = UniqueTag("dl-badrange");
+    options = Faulty(file, "cut:400000,badrange");
+    EXPECT_EQ(attempt(options), kDownloadFailed);
+    EXPECT_EQ(attempt(options), kDownloadOk);
+    EXPECT_TRUE(Package() == served);
+
+    // An error page at offset 0 leaves an empty file.
+    DeleteFileW((dir / L"temp.zip").c_str());
+    tag = UniqueTag("dl-error0");
+    EXPECT_EQ(attempt(Faulty(file, "error:503")), kDownloadFailed);
+    EXPECT_EQ(Package(), "");
+
+    // A complete file whose last attempt still failed: nginx answers the
+    // range past the end with 416; the next attempt starts from 0 instead of
+    // asking for the same range for ever.
+    std::string nginxUrl = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/" + file;
+    WriteFileBytes(dir / L"temp.zip", served);
+    DownloadOptions fromNginx;
+    fromNginx.url = nginxUrl;
+    EXPECT_EQ(attempt(fromNginx), kDownloadFailed);
+    EXPECT_EQ(attempt(fromNginx), kDownloadOk);
+    EXPECT_TRUE(Package() == served);
+}
+
+TEST_F(DownloadTest, WithoutContentLengthOnlyTheFinalHundredIsReported)
+{
+    std::string served = PatternBytes(800000, 13);
+    std::string file = "nolength-" + tag + ".zip";
+    Publish(file, served);
+    MessageCollector window;
+    EXPECT_EQ(DownloadPackage(narrowPackage.c_str(), window.Handle(), Faulty(file, "nolength")), kDownloadOk);
+    EXPECT_TRUE(Package() == served);
+    EXPECT_EQ(Progress(Drain(window), WM_SETUP_DOWNLOAD_PROGRESS), std::vector<unsigned>{100u});
+}
+
+TEST_F(DownloadTest, RedirectsFollowHttpOnly)
+{
+    std::string served = PatternBytes(100000, 14);
+    std::string file = "redirect-" + tag + ".zip";
+    Publish(file, served);
+    for (const char* scheme : {"ftp", "file", "https", "gopher"}) {
+        tag = UniqueTag(scheme);
+        EXPECT_EQ(DownloadPackage(narrowPackage.c_str(), nullptr, Faulty(file, std::string("redirect:") + scheme)),
+                  kDownloadFailed)
+            << scheme;
+        EXPECT_EQ(Package(), "") << scheme;
+    }
+    // A redirect loop ends.
+    tag = UniqueTag("loop");
+    EXPECT_EQ(DownloadPackage(narrowPackage.c_str(), nullptr, Faulty(file, "redirect:http")), kDownloadFailed);
+
+    tag = UniqueTag("http");
+    EXPECT_EQ(DownloadPackage(narrowPackage.c_str(), nullptr, Faulty(file, "redirect:http,ok")), kDownloadOk);
+    EXPECT_TRUE(Package() == served);
+}
+
+TEST_F(DownloadTest, StalledTransferResumesAfterTheStallBound)
+{
+    std::string served = PatternBytes(1000000, 15);
+    std::string file = "stall-" + tag + ".zip";
+    Publish(file, served);
+    DownloadOptions options = Faulty(file, "stallat:400000:60,stall:60,ok");
+    options.stallSeconds = 2;
+    MessageCollector window;
+    DWORD start = GetTickCount();
+    wchar_t path[MAX_PATH];
+    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_TRUE(Package() == served);
+    EXPECT_EQ(RequestLog(), "stallat:400000:60 bytes=0-\nstall:60 bytes=400000-\nok bytes=400000-");
+    EXPECT_GE(elapsed, 4000u);
+    EXPECT_LT(elapsed, 15000u);
+    Drain(window);
+}
+
+TEST_F(DownloadTest, CancelLeavesAStalledTransferWithinAboutASecond)
+{
+    std::string served = PatternBytes(1000000, 16);
+    std::string file = "cancel-" + tag + ".zip";
+    Publish(file, served);
+    for (const char* plan : {"stall:60", "stallat:300000:60"}) {
+        tag = UniqueTag("cancel");
+        MessageCollector window;
+        SaveJob job;
+        job.installDir = dir.Slash();
+        job.options = Faulty(file, plan);
+        job.window = window.Handle();
+        job.Start();
+
+        // Wait until the server holds the request, give the transfer time to
+        // reach the stall, then ask to stop.
+        DWORD deadline = GetTickCount() + 10000;
+        while (RequestLog().empty() && GetTickCount() < deadline) Sleep(50);
+        Sleep(plan[5] == 'a' ? 800 : 300);
+        std::vector<Posted> before;
+        for (auto& m : Drain(window)) before.push_back(m);
+        RequestCancel();
+        DWORD asked = GetTickCount();
+        std::vector<Posted> after;
+        ASSERT_TRUE(PumpUntilEnded(job.thread, window, after, 10000)) << plan;
+        EXPECT_LT(GetTickCount() - asked, 1600u) << plan;
+        EXPECT_FALSE(job.result) << plan;
+        EXPECT_TRUE(after.empty()) << plan;  // nothing more is posted
+        EXPECT_EQ(StatusTexts(before), std::vector<std::wstring>{L"downloading"}) << plan;
+        // The file is closed: it can go at once.
+        EXPECT_TRUE(DeleteFileW((dir / L"temp.zip").c_str())) << plan;
+    }
+}
+
+TEST_F(DownloadTest, UnopenablePackageFileCountsAsDoneAndIsLogged)
+{
+    TempDir logDir(L"box-dl-log");
+    ASSERT_TRUE(MyLog::Init(logDir.Path().c_str()));
+    std::wstring missing = dir / L"no\\such\\folder\\";
+    MessageCollector window;
+    DownloadOptions options;
+    options.url = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/nothing.zip";
+    options.pauseMs = 20;
+    wchar_t path[MAX_PATH];
+    EXPECT_TRUE(SaveZipToDir(missing.c_str(), path, window.Handle(), options));
+    EXPECT_EQ(std::wstring(path), missing + L"temp.zip");
+    EXPECT_EQ(Progress(Drain(window), WM_SETUP_DOWNLOAD_PROGRESS), std::vector<unsigned>{});
+
+    // A clean attempt logs its range.
+    std::string file = "logged-" + tag + ".zip";
+    Publish(file, "0123456789");
+    options.url = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/" + file;
+    EXPECT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    Drain(window);
+    MyLog::Shutdown();
+
+    std::string log = ReadFileBytes(logDir / L"logs\\InstallRotating.txt");
+    // 打开文件”...“失败 in code page 936, the closing quotation mark first.
+    std::string unopenable = "\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\xA1\xB1" + Narrow(missing) + "temp.zip\xA1\xB0\xCA\xA7\xB0\xDC";
+    size_t first = log.find("] downloading");
+    size_t failed = log.find(unopenable);
+    size_t second = log.find("] downloading", first + 1);
+    size_t range = log.find("] range0-");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_NE(failed, std::string::npos) << log;
+    EXPECT_NE(range, std::string::npos);
+    EXPECT_LT(first, failed);
+    EXPECT_LT(failed, second);
+    EXPECT_LT(second, range);
+}
+
+TEST_F(DownloadTest, ShippedPathPausesThreeSecondsBeforeEachAttempt)
+{
+    // A cancel request already waiting is seen in the first pause.
+    MessageCollector window;
+    RequestCancel();
+    wchar_t path[MAX_PATH];
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle()));
+    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_TRUE(Drain(window).empty());
+
+    // The compiled-in server is not running here (or is, for a demo): either
+    // way the first attempt comes 3 s after the start.
+    SaveJob job;
+    job.installDir = dir.Slash();
+    job.window = window.Handle();
+    start = GetTickCount();
+    job.Start();
+    std::vector<Posted> messages;
+    DWORD firstAttempt = 0;
+    PumpUntilEnded(job.thread, window, messages, 8000, [&](const Posted& m) {
+        if (m.message == WM_SETUP_STATUS_TEXT && firstAttempt == 0) {
+            firstAttempt = GetTickCount() - start;
+            RequestCancel();
+        }
+    });
+    EXPECT_GE(firstAttempt, 2900u);
+    EXPECT_LT(firstAttempt, 4500u);
+    EXPECT_EQ(WaitForSingleObject(job.thread, 10000), WAIT_OBJECT_0);
+}

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "install/ZipEntryName.h"
+
+using P = EntryNameProblem;
+
+TEST(ZipEntryName, OrdinaryNamesPass)
+{
+    const char* fine[] = {
+        "Corvina.exe", "bin/", "bin/plugins/x.dll", "res\\skins\\a.png", "a.b/c..d/e.f.g", "...hidden",
+        ".config/x", "dir with spaces/file name.txt", "con-fig.txt", "console.log", "COM10", "lpt", "auxiliary/x",
+        "\xD6\xD0\xCE\xC4/\xCE\xC4\xBC\xFE.txt",  // 中文/文件.txt in code page 936
+        "a/b/c/d/e/f/g/h/",
+    };
+    for (const char* name : fine) EXPECT_EQ(CheckEntryName(name), P::None) << name;
+}
+
+TEST(ZipEntryName, EveryWayOutIsRefused)
+{
+    struct Case {
+        std::string name;
+        P problem;
+    } cases[] = {
+        {"", P::Empty},
+        {"..", P::DotComponent},
+        {"../x", P::DotComponent},
+        {"..\\x", P::DotComponent},
+        {"a/../../x", P::DotComponent},
+        {"a\\b\\..\\..\\..\\x", P::DotComponent},
+        {"a/..", P::DotComponent},
+        {"../", P::DotComponent},
+        // Windows drops trailing dots and spaces, so these are ".." too.
+        {".. /x", P::DotComponent},
+        {"... /x", P::DotComponent},
+        {"a/.../x", P::DotComponent},
+        {"./x", P::DotComponent},
+        {"/etc/passwd", P::Absolute},
+        {"\\Windows\\x.dll", P::Absolute},
+        {"\\\\server\\share\\x", P::Absolute},
+        {"//server/share/x", P::Absolute},
+        {"\\\\?\\C:\\x", P::Absolute},
+        {"\\\\.\\PhysicalDrive0", P::Absolute},
+        {"C:x", P::DriveOrStream},
+        {"C:\\x", P::DriveOrStream},
+        {"c:/x", P::DriveOrStream},
+        {"dir/file.txt:stream", P::DriveOrStream},
+        {"file::$DATA", P::DriveOrStream},
+        {"a//b", P::EmptyComponent},
+        {"a\\/b", P::EmptyComponent},
+        {"CON", P::DeviceName},
+        {"con.txt", P::DeviceName},
+        {"NUL .txt", P::DeviceName},
+        {"dir/aux", P::DeviceName},
+        {"dir/Prn.log/x", P::DeviceName},
+        {"COM1", P::DeviceName},
+        {"lpt9.dat", P::DeviceName},
+        {"COM\xB9", P::DeviceName},
+        {"CONIN$", P::DeviceName},
+        {"conout$.txt", P::DeviceName},
+        {std::string("a\0/../../x", 10), P::EmbeddedNul},
+        {std::string(255, 'n'), P::None},
+        {std::string(256, 'n'), P::TooLong},
+        {std::string(70000, '.'), P::TooLong},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CheckEntryName(c.name), c.problem) << c.name;
+}
+
+TEST(ZipEntryName, TrailBytesThatLookLikeSeparatorsOnlyMakeTheCheckStricter)
+{
+    // 0x81 0x5C is one character in code page 936; read as "\x81" + "\" +
+    // "..", it is refused although Windows would see a plain name.
+    EXPECT_EQ(CheckEntryName("\x81\x5C.."), P::DotComponent);
+    EXPECT_EQ(CheckEntryName("\x81\x5Cx"), P::None);
+}

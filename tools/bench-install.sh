@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Benchmarks of the package extraction and download, on demand (not in CI).
+# Prints figures and ratios from one run, side by side on the same disk;
+# asserts nothing.
+#
+#   extraction: our code under Wine against Info-ZIP unzip natively, and
+#               against a silent NSIS installer of the same files under Wine
+#   download:   our code under Wine against the curl command natively, both
+#               from the same nginx on loopback
+#
+# Two packages are made once and kept in $BOX_BENCH_DIR (default
+# build/<arch>/bench): about 200 MB in 20 files, and 5,000 small files in
+# nested folders. Each series extracts into fresh folders and pauses first
+# (BOX_BENCH_PAUSE seconds, default 15): Wine creates files markedly slower
+# right after many were deleted.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+arch=$(box_run_arch)
+dir=$(box_build_dir "$arch")
+work=${BOX_BENCH_DIR:-$dir/bench}
+pause=${BOX_BENCH_PAUSE:-15}
+rounds=${BOX_BENCH_ROUNDS:-3}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+
+[ -f "$dir/CMakeCache.txt" ] || bash "$box_root/tools/setup.sh"
+cmake --build "$dir" --target install_bench -j2 >/dev/null
+bench_exe=$dir/tests/install_bench.exe
+
+source "$box_root/tools/wine-env.sh" "$dir" "$arch"
+winpath() { echo "Z:${1//\//\\}"; }
+now() { date +%s.%N; }
+elapsed() { python3 -c "print(f'{$2 - $1:.3f}')"; }
+
+make_packages() {
+  [ -f "$work/packages.done" ] && return
+  log "making the benchmark packages in $work (once)"
+  python3 - "$work" <<'PY'
+import os, random, sys, zipfile
+work = sys.argv[1]
+rng = random.Random(1)
+words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9))) for _ in range(2000)]
+def text(size):
+    out = bytearray()
+    while len(out) < size:
+        out += b" ".join(rng.choice(words) for _ in range(12)) + b"\n"
+    return bytes(out[:size])
+# About 200 MB in 20 files, compressing to about 127 MB: some of each file
+# is incompressible (like executables' packed sections), the rest text.
+with zipfile.ZipFile(os.path.join(work, "large.zip"), "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+    for i in range(20):
+        size = 10 * 1000 * 1000
+        data = os.urandom(size * 6 // 10) + text(size - size * 6 // 10)
+        z.writestr(f"bin/part{i:02d}.dat", data)
+# 5,000 small files in nested folders.
+with zipfile.ZipFile(os.path.join(work, "small.zip"), "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+    for i in range(5000):
+        z.writestr(f"res/d{i // 500}/s{(i // 50) % 10}/f{i:04d}.txt", text(rng.randint(500, 8000)))
+PY
+  for p in large small; do
+    rm -rf "$work/tree-$p"; unzip -q "$work/$p.zip" -d "$work/tree-$p"
+    cat >"$work/$p.nsi" <<NSI
+Unicode true
+Target amd64-unicode
+SetCompressor zlib
+Name "bench"
+OutFile "$work/$p-setup.exe"
+InstallDir "C:\\bench"
+RequestExecutionLevel user
+SilentInstall silent
+Section
+  SetOutPath \$INSTDIR
+  File /r "$work/tree-$p/*.*"
+SectionEnd
+NSI
+    makensis -V1 "$work/$p.nsi" >/dev/null
+  done
+  touch "$work/packages.done"
+}
+
+make_packages
+"$BOX_WINESERVER" -p 60 </dev/null >/dev/null 2>&1 || true
+"$BOX_WINE" wineboot </dev/null >/dev/null 2>&1 || true
+
+results=$work/results.txt
+: >"$results"
+for round in $(seq 1 "$rounds"); do
+  for p in large small; do
+    run=$work/run-$round-$p
+    rm -rf "$run"; mkdir -p "$run"
+    sleep "$pause"
+    t0=$(now); unzip -q -o "$work/$p.zip" -d "$run/unzip"; t1=$(now)
+    echo "$p unzip $(elapsed "$t0" "$t1")" >>"$results"
+    sleep "$pause"
+    mkdir -p "$run/ours"
+    t0=$(now)
+    # The extraction traces every entry on stdout. Into /dev/null that costs
+    # under Wine what it never costs the installer, which has no console: a
+    # character device makes the C runtime write unbuffered. A file it is.
+    line=$("$BOX_WINE" "$bench_exe" extract "$(winpath "$work/$p.zip")" "$(winpath "$run/ours")" 2>&1 >"$run/trace.txt" | grep extract_seconds)
+    t1=$(now)
+    echo "$p ours $(sed 's/.*extract_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
+    echo "$p ours-whole $(elapsed "$t0" "$t1")" >>"$results"
+    sleep "$pause"
+    t0=$(now); "$BOX_WINE" "$work/$p-setup.exe" /S "/D=$(winpath "$run/nsis")"; t1=$(now)
+    echo "$p nsis $(elapsed "$t0" "$t1")" >>"$results"
+    cmp -s "$run/unzip/bin/part00.dat" "$run/ours/bin/part00.dat" 2>/dev/null || [ "$p" = small ]
+    rm -rf "$run"
+  done
+done
+
+log "download: our code under Wine and native curl from one nginx on loopback"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+bash "$box_root/tools/servers/nginx.sh" start "$work/nginx" "$port" "$work"
+trap 'bash "$box_root/tools/servers/nginx.sh" stop "$work/nginx"; "$BOX_WINESERVER" -k 2>/dev/null || true' EXIT
+mkdir -p "$work/dl"
+for round in $(seq 1 "$rounds"); do
+  rm -f "$work/dl/curl.zip" "$work/dl/temp.zip"
+  t=$(curl -s -o "$work/dl/curl.zip" -w '%{time_total}' "http://127.0.0.1:$port/large.zip")
+  echo "download curl $t" >>"$results"
+  line=$("$BOX_WINE" "$bench_exe" download "http://127.0.0.1:$port/large.zip" "$(winpath "$work/dl")" 2>&1 >/dev/null | grep download_seconds)
+  echo "download ours $(sed 's/.*download_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
+  cmp -s "$work/dl/curl.zip" "$work/dl/temp.zip" || echo "download differs" >&2
+done
+
+python3 - "$results" "$work" <<'PY'
+import os, statistics, sys
+rows = {}
+for line in open(sys.argv[1]):
+    a, b, t = line.split()
+    rows.setdefault((a, b), []).append(float(t))
+med = {k: statistics.median(v) for k, v in rows.items()}
+size = os.path.getsize(os.path.join(sys.argv[2], "large.zip"))
+print(f"large package: {size / 1e6:.0f} MB compressed, 200 MB in 20 files; small: 5,000 files")
+print("median of %d rounds, seconds" % len(rows[("large", "unzip")]))
+for p in ("large", "small"):
+    u, o, w, n = (med[(p, k)] for k in ("unzip", "ours", "ours-whole", "nsis"))
+    print(f"  {p:5} extract: unzip native {u:6.3f}   ours {o:6.3f} (whole run {w:6.3f})   nsis under Wine {n:6.3f}")
+    print(f"        ours/unzip {o / u:5.2f}   ours/nsis {o / n:5.2f}   (whole run: {w / u:5.2f}, {w / n:5.2f})")
+c, o = med[("download", "curl")], med[("download", "ours")]
+print(f"  download: curl native {size / c / 1e6:7.1f} MB/s   ours {size / o / 1e6:7.1f} MB/s   ours/curl throughput {c / o:5.2f}")
+PY

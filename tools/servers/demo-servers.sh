@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The package and API servers for a demo run of Install.exe, on the host and
+# ports compiled into the given build:
+#
+#   demo-servers.sh start <package.zip> [<build-dir>]   serves it as /Orrery2.zip
+#   demo-servers.sh stop [<build-dir>]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../common.sh"
+cmd=${1:?start or stop}
+
+cache_value() { # name default
+  local value
+  value=$(sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt" 2>/dev/null || true)
+  echo "${value:-$2}"
+}
+
+if [ "$cmd" = start ]; then
+  package=${2:?package file}
+  build=${3:-$(box_build_dir "$(box_run_arch)")}
+else
+  build=${2:-$(box_build_dir "$(box_run_arch)")}
+fi
+run=$build/demo-servers
+
+case "$cmd" in
+  start)
+    [ -f "$package" ] || { echo "no package $package" >&2; exit 1; }
+    mkdir -p "$run/www"
+    bash "$here/nginx.sh" start "$run/nginx" "$(cache_value BOX_PACKAGE_PORT 18080)" "$run/www" "$package" /Orrery2.zip
+    rm -f "$run/api.port"
+    setsid python3 "$here/api_server.py" --port "$(cache_value BOX_API_PORT 18081)" --port-file "$run/api.port" \
+      </dev/null >"$run/api.log" 2>&1 &
+    echo $! >"$run/api.pid"
+    for _ in $(seq 1 100); do [ -s "$run/api.port" ] && break; sleep 0.05; done
+    [ -s "$run/api.port" ] || { cat "$run/api.log" >&2; exit 1; }
+    log "package server on port $(cache_value BOX_PACKAGE_PORT 18080), API server on port $(cache_value BOX_API_PORT 18081)"
+    ;;
+  stop)
+    bash "$here/nginx.sh" stop "$run/nginx"
+    if [ -f "$run/api.pid" ]; then kill "$(cat "$run/api.pid")" 2>/dev/null || true; rm -f "$run/api.pid"; fi
+    ;;
+  *) echo "usage: $0 start <package.zip> [<build-dir>] | stop [<build-dir>]" >&2; exit 2 ;;
+esac
