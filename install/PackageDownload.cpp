@@ -55,9 +55,9 @@ int64_t RangeStart(CURL* handle)
 
 // Decides, before the first body byte is written, where the body belongs.
 // A resumed request may be answered with the whole file (200): appending it
-// would corrupt the package, so the file starts again from 0. A 206 that does
-// not continue where the file ends drops the attempt, and the file starts
-// again from 0 with the next one.
+// would corrupt the package, so the file starts again from 0. A 206 from
+// byte 0 is taken the same way; one from anywhere else but the file's end
+// drops the attempt, and the next attempt starts from 0.
 bool BodyContinuesFile(PackageFile& package)
 {
     long status = 0;

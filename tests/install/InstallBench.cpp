@@ -14,6 +14,7 @@
 #include <string>
 
 #include "install/PackageDownload.h"
+#include "install/SetupMessages.h"
 #include "install/UnzipWithProgress.h"
 
 namespace {
@@ -41,6 +42,8 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     std::wstring command = argv[1];
+    // As in the installer: every report and transfer callback tests it.
+    cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     LARGE_INTEGER start, end;
     if (command == L"extract") {
         std::string archive = Ansi(argv[2]), destination = Ansi(argv[3]);

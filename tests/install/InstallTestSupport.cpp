@@ -1,11 +1,15 @@
 #include "InstallTestSupport.h"
 
+#include <process.h>
+
 #include <curl/curl.h>
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "install/SetupMessages.h"
 #include "ui/core/UIString.h"
@@ -165,6 +169,43 @@ DWORD HandleCount()
     for (ULONG i = 0; i < list->count; ++i)
         if (list->entries[i].processId == GetCurrentProcessId()) ++mine;
     return mine;
+}
+
+namespace {
+
+unsigned __stdcall ReportOnce(void*)
+{
+    ReportDownloadProgress(nullptr, 0);
+    return 0;
+}
+
+unsigned __stdcall HoldCancelMutex(void*)
+{
+    std::lock_guard<std::mutex> hold(cancelMutex);
+    Sleep(200);
+    return 0;
+}
+
+void RunToEnd(unsigned(__stdcall* proc)(void*), DWORD meanwhileMs, void (*meanwhile)())
+{
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, proc, nullptr, 0, nullptr));
+    Sleep(meanwhileMs);
+    meanwhile();
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
+}  // namespace
+
+void ContendForCancelMutexOnce()
+{
+    // Each side waits for the other once: a thread like the install thread
+    // reporting while the window holds the mutex, and the window asking to
+    // stop while that thread holds it (with no cancelEvent yet, nothing is
+    // signalled).
+    cancelMutex.lock();
+    RunToEnd(ReportOnce, 100, [] { cancelMutex.unlock(); });
+    RunToEnd(HoldCancelMutex, 50, [] { RequestCancel(); });
 }
 
 }  // namespace install_testing

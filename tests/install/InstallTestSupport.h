@@ -46,4 +46,10 @@ std::vector<unsigned> Progress(const std::vector<Posted>& messages, UINT which);
 // The process's open handles, for leak checks around whole runs.
 DWORD HandleCount();
 
+// Makes the window side and a reporter meet on cancelMutex once. The
+// threading library gives a mutex its wait event at the first contention and
+// keeps it to the end: without this, a leak check fails at random on the one
+// run where the two threads first happen to collide.
+void ContendForCancelMutexOnce();
+
 }  // namespace install_testing

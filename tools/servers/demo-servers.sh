@@ -28,8 +28,12 @@ case "$cmd" in
     [ -f "$package" ] || { echo "no package $package" >&2; exit 1; }
     mkdir -p "$run/www"
     bash "$here/nginx.sh" start "$run/nginx" "$(cache_value BOX_PACKAGE_PORT 18080)" "$run/www" "$package" /Orrery2.zip
-    setsid python3 "$here/api_server.py" --port "$(cache_value BOX_API_PORT 18081)" </dev/null >"$run/api.log" 2>&1 &
+    rm -f "$run/api.port"
+    setsid python3 "$here/api_server.py" --port "$(cache_value BOX_API_PORT 18081)" --port-file "$run/api.port" \
+      </dev/null >"$run/api.log" 2>&1 &
     echo $! >"$run/api.pid"
+    for _ in $(seq 1 100); do [ -s "$run/api.port" ] && break; sleep 0.05; done
+    [ -s "$run/api.port" ] || { cat "$run/api.log" >&2; exit 1; }
     log "package server on port $(cache_value BOX_PACKAGE_PORT 18080), API server on port $(cache_value BOX_API_PORT 18081)"
     ;;
   stop)
