@@ -47,6 +47,9 @@ if [ "$scenario" = broken ]; then
   served=$work/broken.zip
   head -c 200000 /dev/urandom >"$served"
 fi
+# The full run is slowed to about 4 s of transfer, for the progress page's
+# screenshot.
+[ "$scenario" = full ] && export BOX_NGINX_RATE=300k
 bash "$root/tools/servers/demo-servers.sh" start "$served" "$build" >/dev/null
 servers_up=1
 api_port=$(cache_value BOX_API_PORT)
@@ -165,8 +168,8 @@ if [ "$scenario" = broken ]; then
   exit 0
 fi
 
-# The progress page, in the 3 s pause before the download starts.
-sleep 1.5
+# The progress page mid-way: the download starts after a 3 s pause.
+sleep 5
 [ "$scenario" = full ] && shot 03-progress-page
 wait_for 120 "the finish page (name file)" test -f "$target/cvnname.dat"
 sleep 1

@@ -43,6 +43,11 @@ if [ $# -ge 6 ]; then
   single_file="location = $6 { alias $file; }"
 fi
 
+# BOX_NGINX_RATE (bytes a second, nginx units such as 300k) slows the
+# transfer down, so that a person or a screenshot can see it under way.
+rate_line=
+[ -n "${BOX_NGINX_RATE:-}" ] && rate_line="limit_rate ${BOX_NGINX_RATE};"
+
 cat >"$run/nginx.conf" <<CONF
 $user_line
 daemon on;
@@ -60,6 +65,7 @@ http {
   server {
     listen 127.0.0.1:$port;
     root $root;
+    $rate_line
     $single_file
   }
 }
