@@ -21,6 +21,21 @@ namespace {
 
 POINT PointFrom(LPARAM lParam) { return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
 
+// A mouse-button event as the button messages deliver it: the key state is
+// the message's wParam.
+TUIEvent ButtonEvent(UINT type, CControlUI* sender, POINT point, WPARAM wParam, LPARAM lParam)
+{
+    TUIEvent event;
+    event.type = type;
+    event.sender = sender;
+    event.timestamp = ::GetTickCount();
+    event.mouse = point;
+    event.keyState = static_cast<WORD>(wParam);
+    event.wParam = wParam;
+    event.lParam = lParam;
+    return event;
+}
+
 bool IsChildWindow(HWND window)
 {
     return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD) != 0;
@@ -355,14 +370,7 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         m_click = control;
         SetFocusTo(control);
         SetCapture();
-        TUIEvent event;
-        event.type = UIEVENT_BUTTONDOWN;
-        event.sender = control;
-        event.timestamp = ::GetTickCount();
-        event.mouse = point;
-        event.keyState = static_cast<WORD>(wParam);
-        event.wParam = wParam;
-        event.lParam = lParam;
+        TUIEvent event = ButtonEvent(UIEVENT_BUTTONDOWN, control, point, wParam, lParam);
         control->DispatchEvent(event);
         break;
     }
@@ -374,14 +382,7 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         if (control == nullptr || control->GetManager() != this) break;
         SetCapture();
         m_click = control;
-        TUIEvent event;
-        event.type = UIEVENT_DBLCLICK;
-        event.sender = control;
-        event.timestamp = ::GetTickCount();
-        event.mouse = point;
-        event.keyState = static_cast<WORD>(wParam);
-        event.wParam = wParam;
-        event.lParam = lParam;
+        TUIEvent event = ButtonEvent(UIEVENT_DBLCLICK, control, point, wParam, lParam);
         control->DispatchEvent(event);
         break;
     }
@@ -394,14 +395,7 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         CControlUI* click = m_click;
         m_click = nullptr;
         ReleaseCapture();
-        TUIEvent event;
-        event.type = UIEVENT_BUTTONUP;
-        event.sender = click;
-        event.timestamp = ::GetTickCount();
-        event.mouse = point;
-        event.keyState = static_cast<WORD>(wParam);
-        event.wParam = wParam;
-        event.lParam = lParam;
+        TUIEvent event = ButtonEvent(UIEVENT_BUTTONUP, click, point, wParam, lParam);
         click->DispatchEvent(event);
         break;
     }
@@ -412,14 +406,7 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         CControlUI* control = FindAtPoint(point);
         if (control == nullptr || control->GetManager() != this) break;
         SetFocusTo(control);
-        TUIEvent event;
-        event.type = UIEVENT_RBUTTONDOWN;
-        event.sender = control;
-        event.timestamp = ::GetTickCount();
-        event.mouse = point;
-        event.keyState = static_cast<WORD>(wParam);
-        event.wParam = wParam;
-        event.lParam = lParam;
+        TUIEvent event = ButtonEvent(UIEVENT_RBUTTONDOWN, control, point, wParam, lParam);
         control->DispatchEvent(event);
         m_click = control;
         break;
