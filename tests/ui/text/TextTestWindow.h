@@ -1,8 +1,6 @@
 #pragma once
-// A plain native window with a manager and a tree built from a skin string,
-// for the text-control tests: messages go through the manager's routing (and
-// the modal loop's pre-translation when pumped), notifications are recorded,
-// and the tree can be painted into a 32-bit bitmap of our own.
+// The text-control tests' window: a host window with a tree built from a skin
+// string, and the tree painted into a 32-bit bitmap of our own.
 
 #include <windows.h>
 
@@ -12,19 +10,15 @@
 #include "ui/controls/ControlUI.h"
 #include "ui/core/GdiHandles.h"
 #include "ui/core/UIManager.h"
-#include "ui/core/WindowWnd.h"
+#include "core_window/HostWindow.h"
 #include "ui/markup/LayoutBuilder.h"
 
 namespace text_test {
 
-class TextTestWindow : public SkinUI::CWindowWnd, public SkinUI::INotifyUI {
+// The core tests' host window, opened once per suite and loaded with a skin
+// per test.
+class TextTestWindow : public testing_support::HostWindow {
 public:
-    struct Note {
-        std::wstring type;
-        std::wstring sender;
-        WPARAM wParam;
-    };
-
     ~TextTestWindow() override { Destroy(); }
 
     // Opens the window. Under Xvfb without a window manager each top-level
@@ -32,9 +26,7 @@ public:
     // one and loads a skin per test.
     bool Open(int width = 400, int height = 200)
     {
-        if (CreateNativeWindow(nullptr, L"text test", WS_POPUP | WS_VISIBLE, 0, 20, 20, width, height) == nullptr) {
-            return false;
-        }
+        if (!Create(width, height)) return false;
         ::SetForegroundWindow(m_hWnd);
         ::SetFocus(m_hWnd);
         return true;
@@ -70,18 +62,6 @@ public:
         return static_cast<T*>(manager.FindByName(name));
     }
 
-    // Runs every queued message the way the modal loop does.
-    void Pump()
-    {
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (!SkinUI::CUIManager::PreTranslateMessage(&message)) {
-                ::TranslateMessage(&message);
-                ::DispatchMessageW(&message);
-            }
-        }
-    }
-
     // Pumps for a while, so that timers fire.
     void PumpFor(DWORD milliseconds)
     {
@@ -93,24 +73,10 @@ public:
         Pump();
     }
 
-    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-    {
-        return ::SendMessageW(m_hWnd, message, wParam, lParam);
-    }
-
     void Click(int x, int y)
     {
         Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         Send(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-    }
-
-    int Count(const wchar_t* type, const wchar_t* sender = nullptr) const
-    {
-        int count = 0;
-        for (const Note& note : notes) {
-            if (note.type == type && (sender == nullptr || note.sender == sender)) ++count;
-        }
-        return count;
     }
 
     const Note* Last(const wchar_t* type) const
@@ -119,31 +85,6 @@ public:
             if (it->type == type) return &*it;
         }
         return nullptr;
-    }
-
-    void HandleNotify(SkinUI::TUINotify& notify) override
-    {
-        notes.push_back({notify.type.GetData(),
-                         notify.sender != nullptr ? notify.sender->GetName().GetData() : L"", notify.wParam});
-    }
-
-    SkinUI::CUIManager manager;
-    std::vector<Note> notes;
-
-protected:
-    void OnFinalMessage(HWND) override { manager.ReleaseWindow(); }
-    const wchar_t* GetWindowClassName() const override { return L"BoxTextTestWindow"; }
-
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == WM_CREATE) {
-            manager.BindWindow(m_hWnd);
-            manager.AddNotifyListener(this);
-            return 0;
-        }
-        LRESULT result = 0;
-        if (manager.RouteMessage(message, wParam, lParam, result)) return result;
-        return CWindowWnd::HandleMessage(message, wParam, lParam);
     }
 };
 
