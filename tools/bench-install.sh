@@ -33,8 +33,13 @@ winpath() { echo "Z:${1//\//\\}"; }
 now() { date +%s.%N; }
 elapsed() { python3 -c "print(f'{$2 - $1:.3f}')"; }
 
+# The reference installer is built for what this machine runs: a 32-bit stub
+# runs in both kinds of prefix, but only where the kernel runs 32-bit code.
+nsis_target=x86-unicode
+[ "$arch" = i686 ] || nsis_target=amd64-unicode
+
 make_packages() {
-  [ -f "$work/packages.done" ] && return
+  [ -f "$work/packages-$nsis_target.done" ] && return
   log "making the benchmark packages in $work (once)"
   python3 - "$work" <<'PY'
 import os, random, sys, zipfile
@@ -62,7 +67,7 @@ PY
     rm -rf "$work/tree-$p"; unzip -q "$work/$p.zip" -d "$work/tree-$p"
     cat >"$work/$p.nsi" <<NSI
 Unicode true
-Target amd64-unicode
+Target $nsis_target
 SetCompressor zlib
 Name "bench"
 OutFile "$work/$p-setup.exe"
@@ -76,7 +81,7 @@ SectionEnd
 NSI
     makensis -V1 "$work/$p.nsi" >/dev/null
   done
-  touch "$work/packages.done"
+  touch "$work/packages-$nsis_target.done"
 }
 
 make_packages

@@ -12,6 +12,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$box_root/tools/xvfb.sh"
+source "$box_root/tools/wine-prefix.sh"
 
 arch=$(box_run_arch)
 dir=$(box_build_dir "$arch")
@@ -21,8 +22,7 @@ rounds=${BOX_BENCH_ROUNDS:-10}
 cmake --build "$dir" --target start_bench -j2 >/dev/null
 source "$box_root/tools/wine-env.sh" "$dir" "$arch"
 [ -n "${DISPLAY:-}" ] || box_start_xvfb
-"$BOX_WINESERVER" -p 60 </dev/null >/dev/null 2>&1 || true
-"$BOX_WINE" wineboot </dev/null >/dev/null 2>&1 || true
+box_prepare_prefix "$dir"
 bench=$dir/tests/start_bench.exe
 install_exe="Z:${dir//\//\\}\\bin\\Install.exe"
 

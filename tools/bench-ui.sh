@@ -8,16 +8,16 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$box_root/tools/xvfb.sh"
+source "$box_root/tools/wine-prefix.sh"
 arch=$(box_run_arch)
 dir=$(box_build_dir "$arch")
 [ -f "$dir/build.ninja" ] || { echo "no build in $dir: run tools/setup.sh first" >&2; exit 1; }
 cmake --build "$dir" -j2 --target bench_ui >/dev/null
 source "$box_root/tools/wine-env.sh" "$dir" "$arch"
-"$BOX_WINESERVER" -p 10 </dev/null >/dev/null 2>&1 || true
-"$BOX_WINE" wineboot </dev/null >/dev/null 2>&1 || true
 box_start_xvfb
-log "benchmark ($arch build under Wine, display $DISPLAY)"
+box_prepare_prefix "$dir"
+log "benchmark ($arch build under Wine, display $DISPLAY, $box_prefix_kind)"
 status=0
 "$BOX_WINE" "$dir/tests/bench_ui.exe" || status=$?
-"$BOX_WINESERVER" -k 2>/dev/null || true
+box_stop_prefix
 exit $status

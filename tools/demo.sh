@@ -10,6 +10,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$box_root/tools/xvfb.sh"
+source "$box_root/tools/wine-prefix.sh"
 
 bash "$box_root/tools/setup.sh"
 arch=$(box_run_arch)
@@ -19,16 +20,19 @@ source "$box_root/tools/wine-env.sh" "$dir" "$arch"
 
 if [ -z "${DISPLAY:-}" ]; then
   box_start_xvfb
-  log "no DISPLAY: driving the installer on Xvfb display $DISPLAY"
+  box_prepare_prefix "$dir"
+  log "no DISPLAY: driving the installer on Xvfb display $DISPLAY ($box_prefix_kind)"
   bash "$box_root/tests/e2e/install_e2e.sh" "$dir" "$arch" full
+  box_stop_prefix
   log "screenshots: $dir/screenshots/"
   log "installed under $WINEPREFIX/drive_c/Program Files/Box"
   exit 0
 fi
 
+box_prepare_prefix "$dir"
 bash "$box_root/tools/servers/demo-servers.sh" start "$dir/package/Orrery2.zip" "$dir"
 trap 'bash "$box_root/tools/servers/demo-servers.sh" stop "$dir"' EXIT
-log "starting $dir/bin/Install.exe under Wine on display $DISPLAY"
+log "starting $dir/bin/Install.exe under Wine on display $DISPLAY ($box_prefix_kind)"
 status=0
 "$BOX_WINE" "$dir/bin/Install.exe" || status=$?
 log "Install.exe ended with exit code $status; installations land under $WINEPREFIX/drive_c"

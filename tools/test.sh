@@ -43,22 +43,38 @@ if [ "$arch" != i686 ]; then
   log "checking the shipped i686 Install.exe (format, subsystem, DLLs)"
   bash "$box_root/tests/app/check_pe.sh" "$(box_build_dir i686)/bin/Install.exe" i686-w64-mingw32-objdump i686
 fi
-source "$box_root/tools/wine-env.sh" "$dir" "$arch"
-[ "$arch" = i686 ] || log "this kernel runs no 32-bit code: the tests run the x86_64 build under 64-bit Wine"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  log "creating the Wine prefix $WINEPREFIX"
-  "$BOX_WINE" wineboot -i >/dev/null 2>&1 || true
+
+# The prefixes the Windows tests run in. The i686 build runs everything in a
+# 32-bit prefix, then the tests whose outcome depends on the kind of system
+# (label wow64: the end-to-end runs, the registry and the shortcuts) again in
+# a 64-bit prefix, where it runs under WoW64 as on most users' machines. A
+# machine that runs no 32-bit code runs the x86_64 build in a 64-bit prefix.
+if [ "$arch" = i686 ]; then
+  passes=("win32:" "win64:-L wow64")
+else
+  log "this kernel runs no 32-bit code: the Windows tests run the x86_64 build under 64-bit Wine;" \
+    "the shipped i686 Install.exe was checked as a file but not run"
+  passes=("win64:")
 fi
-# One server for the whole run, so each test starts in a fraction of a second.
-# Wine's own services start with the first program and inherit its output:
-# start them here, detached, or CTest would wait on them as if they were the
-# first test's children.
-"$BOX_WINESERVER" -p 60 </dev/null >/dev/null 2>&1 || true
-"$BOX_WINE" wineboot </dev/null >/dev/null 2>&1 || true
+
 box_start_xvfb
-log "Windows tests ($arch) under Wine on display $DISPLAY"
 status=0
-ctest --test-dir "$dir" --output-on-failure -j"$box_jobs" || status=$?
-"$BOX_WINESERVER" -k 2>/dev/null || true
+for pass in "${passes[@]}"; do
+  kind=${pass%%:*} filter=${pass#*:}
+  report=$dir/ctest-$kind.xml
+  rm -f "$report" "$dir/ctest-$kind.probe"
+  (
+    export BOX_PREFIX_KIND=$kind
+    source "$box_root/tools/wine-env.sh" "$dir" "$arch"
+    source "$box_root/tools/wine-prefix.sh"
+    box_prepare_prefix "$dir"
+    trap box_stop_prefix EXIT
+    echo "$box_prefix_kind" >"$dir/ctest-$kind.probe"
+    log "Windows tests of the $arch build in a $WINEARCH prefix ($box_prefix_kind) on display $DISPLAY"
+    # shellcheck disable=SC2086  # the filter is two words or none
+    ctest --test-dir "$dir" --output-on-failure -j"$box_jobs" --output-junit "$report" $filter
+  ) || status=1
+done
+python3 "$box_root/tools/test-summary.py" "$dir" "$arch" "${passes[@]%%:*}" || status=1
 log "all done in $((SECONDS - t0)) s"
 exit $status

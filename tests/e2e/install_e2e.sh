@@ -15,7 +15,9 @@
 #   broken    a package that is not a zip: three passes, then the progress
 #             page stays with the last status text.
 #   baddir    a directory that cannot be created: the prompt window.
-set -euo pipefail
+set -Eeuo pipefail
+# A step that fails outside the checks below still says where.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 build=$(cd "${1:?build dir}" && pwd) arch=${2:?arch} scenario=${3:?scenario}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tools/common.sh"
@@ -23,8 +25,11 @@ source "$root/tools/wine-env.sh" "$build" "$arch"
 [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY" >&2; exit 1; }
 export LC_ALL=zh_CN.UTF-8
 
+# The build's own prefix kind keeps the screenshots the README shows; a run in
+# the other kind (the i686 build under WoW64) keeps its own.
 shots=$build/screenshots
-work=$build/e2e-$scenario
+[ -z "${BOX_PREFIX_KIND:-}" ] || [ "$BOX_PREFIX_KIND" = win32 ] || shots=$build/screenshots-$WINEARCH
+work=$build/e2e-$WINEARCH-$scenario
 rm -rf "$work"; mkdir -p "$work" "$shots"
 drive=$WINEPREFIX/drive_c
 target="$drive/Program Files/Box"
@@ -91,11 +96,41 @@ click() { # window x y (client coordinates)
   sleep 0.3
 }
 
+# What the system says it is: where a 32-bit program's uninstall key lands
+# depends on it.
+system_arch= answer=
+for _ in 1 2 3; do
+  answer=$("$BOX_WINE" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' \
+    /v PROCESSOR_ARCHITECTURE 2>&1 | tr -d '\r') || true
+  system_arch=$(awk '/PROCESSOR_ARCHITECTURE/ {print $3}' <<<"$answer")
+  [ -n "$system_arch" ] && break
+  sleep 1
+done
+[ -n "$system_arch" ] || fail "the prefix did not say its processor architecture: $answer"
+
 cd "$work"
-"$BOX_WINE" "$build/bin/Install.exe" >"$work/wine.log" 2>&1 &
+# Wine's own errors about the display or a driver explain a window that never
+# comes; the rest of its chatter stays off.
+WINEDEBUG=-all,err+winediag "$BOX_WINE" "$build/bin/Install.exe" >"$work/wine.log" 2>&1 &
 installer_pid=$!
 
-wait_for 60 "the name window" has_window 711 462
+# The clocks below start once Wine runs the program itself (it then names the
+# process after the executable), not while a cold prefix or a busy machine
+# is still starting it. A program that ends before its window shows fails
+# at once, with Wine's reason.
+running() { # the program has started, or ended
+  kill -0 "$installer_pid" 2>/dev/null || return 0
+  tr '\0' '\n' <"/proc/$installer_pid/cmdline" 2>/dev/null | head -1 | grep -q 'Install\.exe$'
+}
+wait_for 120 "Wine to start Install.exe" running
+alive_or_fail() {
+  kill -0 "$installer_pid" 2>/dev/null && return 0
+  wait "$installer_pid" && status=0 || status=$?
+  installer_pid=
+  fail "Install.exe ended (exit code $status) before its window showed: $(tail -5 "$work/wine.log")"
+}
+window_or_end() { alive_or_fail; has_window "$@"; }
+wait_for 60 "the name window" window_or_end 711 462
 name=$(window_of_size 711 462)
 sleep 1
 [ "$scenario" = full ] && shot 01-name-window
@@ -202,9 +237,18 @@ else
   [ ! -d "$quick_launch" ] || fail "quick launch folder made"
 fi
 
-"$BOX_WINE" reg export 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Box' "$work/key.reg" >/dev/null 2>&1 ||
-  "$BOX_WINE" reg export 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Box' "$work/key.reg" >/dev/null 2>&1 ||
-  fail "no uninstall key"
+# A 32-bit installer's key: on a 64-bit system under Wow6432Node of the
+# 64-bit view (what the system's list of 32-bit programs reads), and nothing
+# in the 64-bit programs' branch; on a 32-bit system in the plain branch.
+plain='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Box'
+wow='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Box'
+if [ "$system_arch" = x86 ]; then
+  "$BOX_WINE" reg export "$plain" "$work/key.reg" >/dev/null 2>&1 || fail "no uninstall key $plain"
+else
+  "$BOX_WINE" reg export "$wow" "$work/key.reg" /reg:64 >/dev/null 2>&1 ||
+    fail "no uninstall key $wow on this $system_arch system"
+  ! "$BOX_WINE" reg query "$plain" /reg:64 >/dev/null 2>&1 || fail "uninstall key in the 64-bit programs' branch"
+fi
 iconv -f UTF-16 -t UTF-8 "$work/key.reg" >"$work/key.txt"
 for value in DisplayName DisplayIcon DisplayVersion Publisher UninstallString; do
   grep -q "\"$value\"=" "$work/key.txt" || fail "uninstall value $value"

@@ -4,6 +4,7 @@
 
 #include "app/InstallSettings.h"
 #include "install/UninstallRegistration.h"
+#include "support/TestSupport.h"
 
 TEST(UninstallKeyPath, Wow6432NodeOnlyFor64BitX86AndItanium)
 {
@@ -43,15 +44,40 @@ Value Read(HKEY key, const wchar_t* name)
 DWORD StoredBytes(const std::wstring& text) { return text.empty() ? 0 : static_cast<DWORD>(text.size() * 2 + 2); }
 std::wstring Stored(const std::wstring& text) { return text.empty() ? text : text + L'\0'; }
 
-}  // namespace
+// Where the key of a 32-bit installer lands, asked of the system the test
+// runs on (a 32-bit prefix, or a 64-bit one with this build under WoW64 or
+// native): the 32-bit registry view's uninstall branch, which on a 64-bit
+// system is the 64-bit view's Wow6432Node.
+struct KeyPlace {
+    bool system64 = false;
+    std::wstring path;  // in the view below
+    REGSAM view = 0;
+};
 
-TEST(UninstallRegistration, FiveStringValuesUnderTheNativeView)
+const std::wstring uninstallBranch = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+KeyPlace ExpectedPlace(const std::wstring& name)
 {
     SYSTEM_INFO system;
     GetNativeSystemInfo(&system);
-    ASSERT_EQ(system.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64) << "the tests run in a 64-bit prefix";
+    KeyPlace place;
+    place.system64 = system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+    if (place.system64) {
+        place.path = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
+        place.view = KEY_WOW64_64KEY;
+    } else {
+        place.path = uninstallBranch + name;
+    }
+    return place;
+}
 
+}  // namespace
+
+TEST(UninstallRegistration, FiveStringValuesWhereA32BitProgramFindsThem)
+{
     std::wstring name = L"BoxRegistry" + std::to_wstring(GetCurrentProcessId());
+    KeyPlace place = ExpectedPlace(name);
+
     InstallSettings::SetDefaults();
     InstallSettings::installDir = L"C:\\Program Files\\Box With Spaces\\";
     InstallSettings::appName = name.c_str();
@@ -61,9 +87,21 @@ TEST(UninstallRegistration, FiveStringValuesUnderTheNativeView)
     InstallSettings::publisher = L"";
     AddRegeditKeyAndValues();
 
-    const std::wstring path = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | KEY_WRITE, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, place.path.c_str(), 0, KEY_READ | KEY_WRITE | place.view, &key),
+              ERROR_SUCCESS)
+        << (place.system64 ? "64-bit system: " : "32-bit system: ") << testing_support::Narrow(place.path);
+    if (place.system64) {
+        // The same key through the 32-bit view, as the 32-bit installer and
+        // uninstaller see it; and nothing of it in the 64-bit programs' branch.
+        const std::wstring plain = uninstallBranch + name;
+        HKEY seen = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, plain.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &seen), ERROR_SUCCESS);
+        if (seen) RegCloseKey(seen);
+        HKEY stray = nullptr;
+        EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, plain.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &stray), ERROR_SUCCESS);
+        if (stray) RegCloseKey(stray);
+    }
     struct Expected {
         const wchar_t* name;
         std::wstring text;
@@ -80,13 +118,6 @@ TEST(UninstallRegistration, FiveStringValuesUnderTheNativeView)
         EXPECT_EQ(value.bytes, StoredBytes(e.text)) << e.name;
         EXPECT_EQ(value.text, Stored(e.text)) << e.name;
     }
-    // The 64-bit view holds nothing of it.
-    HKEY plain = nullptr;
-    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                            (L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name).c_str(), 0,
-                            KEY_READ | KEY_WOW64_64KEY, &plain),
-              ERROR_SUCCESS);
-
     // A second installation opens the key, overwrites the five values and
     // keeps what other tools added.
     const wchar_t foreign[] = L"kept";
@@ -98,5 +129,10 @@ TEST(UninstallRegistration, FiveStringValuesUnderTheNativeView)
     EXPECT_EQ(Read(key, L"Publisher").bytes, StoredBytes(L"Orrery"));
     EXPECT_EQ(Read(key, L"EstimatedSize").text, std::wstring(L"kept", 5));
     RegCloseKey(key);
-    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str()), ERROR_SUCCESS);
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, place.path.substr(0, place.path.rfind(L'\\')).c_str(), 0,
+                            KEY_ALL_ACCESS | place.view, &parent),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeW(parent, name.c_str()), ERROR_SUCCESS);
+    RegCloseKey(parent);
 }

@@ -35,7 +35,10 @@ struct Wizard : ::testing::Test {
         g_prompted.clear();
         wizard = new SetupingWnd();
         ASSERT_NE(wizard->CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0), nullptr);
-        PumpWindowMessages();  // first layout and paint
+        // The first layout and paint, now: a layered window's paint waits
+        // for a timer that a busy machine may not have fired yet.
+        wizard->GetManager().PaintNow();
+        PumpWindowMessages();
     }
     void TearDown() override
     {
