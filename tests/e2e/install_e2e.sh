@@ -27,8 +27,10 @@ export LC_ALL=zh_CN.UTF-8
 
 # The build's own prefix kind keeps the screenshots the README shows; a run in
 # the other kind (the i686 build under WoW64) keeps its own.
+default_kind=win32
+[ "$arch" = i686 ] || default_kind=win64
 shots=$build/screenshots
-[ -z "${BOX_PREFIX_KIND:-}" ] || [ "$BOX_PREFIX_KIND" = win32 ] || shots=$build/screenshots-$WINEARCH
+[ "$WINEARCH" = "$default_kind" ] || shots=$build/screenshots-$WINEARCH
 work=$build/e2e-$WINEARCH-$scenario
 rm -rf "$work"; mkdir -p "$work" "$shots"
 drive=$WINEPREFIX/drive_c
