@@ -19,8 +19,35 @@ void SetNameWnd::HandleNotify(TUINotify& notify)
     if (notify.sender == nullptr) return;
     const CUIString& name = notify.sender->GetName();
     if (notify.type == L"click" && name == L"btnSetName") ValidateAndSaveName();
-    if (notify.type == L"setfocus" && name == L"TextSetName") ClearHintOnFocus();
-    if (notify.type == L"killfocus" && name == L"TextSetName") RestoreHintOnBlur();
+    if (notify.type == L"setfocus" && name == L"TextSetName" && !m_hintUntilInput) ClearHintOnFocus();
+    if (notify.type == L"killfocus" && name == L"TextSetName") {
+        m_hintUntilInput = false;
+        RestoreHintOnBlur();
+    }
+}
+
+LRESULT SetNameWnd::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    if (m_hintUntilInput) {
+        // Input that edits the field: a character (Backspace included), the
+        // start of an input-method composition, Delete, or any click.
+        const bool typing = (message == WM_CHAR && (wParam >= 0x20 || wParam == VK_BACK)) ||
+                            message == WM_IME_STARTCOMPOSITION || (message == WM_KEYDOWN && wParam == VK_DELETE);
+        if (typing || message == WM_LBUTTONDOWN) {
+            m_hintUntilInput = false;
+            // The character itself goes on to the field, now empty.
+            CControlUI* edit = NameEdit();
+            if (edit != nullptr && GetManager().GetFocus() == edit) ClearHintOnFocus();
+        }
+    }
+    return WindowImplBase::FilterMessage(message, wParam, lParam, handled);
+}
+
+bool SetNameWnd::HandleDefaultKey(WPARAM key)
+{
+    if (key != VK_RETURN) return WindowImplBase::HandleDefaultKey(key);
+    ValidateAndSaveName();
+    return true;
 }
 
 CControlUI* SetNameWnd::NameEdit() { return GetManager().FindByName(L"TextSetName"); }

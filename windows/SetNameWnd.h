@@ -14,6 +14,11 @@ public:
     static constexpr DWORD kNormalColor = 0x0000EAFF;
 
     void HandleNotify(SkinUI::TUINotify& notify) override;
+    // The window opens with the focus in the name field and the hint still
+    // in it: the first key or click there clears it.
+    LRESULT FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    // Enter is 立即安装; Escape closes as in every skinned window.
+    bool HandleDefaultKey(WPARAM key) override;
 
     // Test seam: the invalid-name message box (MessageBoxW by default).
     using MessageBoxFn = int (*)(const wchar_t* text, const wchar_t* title);
@@ -31,4 +36,8 @@ private:
     void RestoreHintOnBlur();
     SkinUI::CControlUI* NameEdit();
     void SetEditText(const wchar_t* text, DWORD color);
+
+    // Until the user first types or clicks, focusing the field leaves its
+    // hint readable.
+    bool m_hintUntilInput = true;
 };

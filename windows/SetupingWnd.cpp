@@ -1,6 +1,7 @@
 #include "windows/SetupingWnd.h"
 
 #include <process.h>
+#include <memory>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -180,44 +181,76 @@ void SetupingWnd::StartSequence()
 
 LRESULT SetupingWnd::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
 {
+    if (message == WM_KEYDOWN && wParam == 'D' && lblDebug != nullptr) lblDebug->SetVisible(!lblDebug->IsVisible());
+    return WindowImplBase::FilterMessage(message, wParam, lParam, handled);
+}
+
+bool SetupingWnd::HandleDefaultKey(WPARAM key)
+{
+    if (key != VK_RETURN) return WindowImplBase::HandleDefaultKey(key);
+    // The pages stand one below the other and the window shows one of them:
+    // the main button in view is the page's.
+    for (const wchar_t* name : {L"btnNext", L"btnFinish"}) {
+        CControlUI* button = GetManager().FindByName(name);
+        if (button != nullptr && button->IsEnabled() && GetManager().IsInView(button)) {
+            button->Trigger();
+            break;
+        }
+    }
+    return true;  // a button out of view (or one with the focus) never takes Enter
+}
+
+LRESULT SetupingWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    handled = true;
     switch (message) {
     case WM_SETUP_START:
         StartSequence();
-        handled = true;
-        break;
+        return 0;
     case WM_SETUP_EXTRACT_PROGRESS:
     case WM_SETUP_DOWNLOAD_PROGRESS:
         ShowProgress(static_cast<double>(static_cast<UINT>(wParam)));
-        handled = true;
-        break;
+        return 0;
+    case WM_SETUP_STATUS_TEXT: {
+        std::unique_ptr<CUIString> text(reinterpret_cast<CUIString*>(wParam));
+        if (text != nullptr && lblDebug != nullptr) lblDebug->SetText(*text);
+        return 0;
+    }
+    case WM_SETUP_FINISHED:
+        FinishSetup();
+        return 0;
     case WM_TIMER:
         if (background != nullptr && wParam == MovingContainer::kMoveTimerId) {
             background->OnMoveTimer();
-            handled = true;
-        } else if (background != nullptr && wParam == MovingContainer::kSwitchTimerId) {
+            return 0;
+        }
+        if (background != nullptr && wParam == MovingContainer::kSwitchTimerId) {
             background->OnSwitchTimer();
-            handled = true;
+            return 0;
         }
-        break;
-    case WM_SETUP_STATUS_TEXT: {
-        auto* text = reinterpret_cast<CUIString*>(wParam);
-        if (text != nullptr) {
-            if (lblDebug != nullptr) lblDebug->SetText(*text);
-            delete text;
-        }
-        break;
-    }
-    case WM_KEYDOWN:
-        if (wParam == 'D' && lblDebug != nullptr) lblDebug->SetVisible(!lblDebug->IsVisible());
-        break;
-    case WM_SETUP_FINISHED:
-        FinishSetup();
-        handled = true;
         break;
     default:
         break;
     }
-    return WindowImplBase::FilterMessage(message, wParam, lParam, handled);
+    handled = false;
+    return WindowImplBase::HandleOtherMessage(message, wParam, lParam, handled);
+}
+
+LRESULT SetupingWnd::OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    // The sequence posts to this window until it ends; once it has, nothing
+    // more arrives, and what is queued is freed here.
+    if (workerThread != nullptr) StopSequence();
+    DiscardQueuedStatusTexts();
+    return WindowImplBase::OnDestroy(message, wParam, lParam, handled);
+}
+
+void SetupingWnd::DiscardQueuedStatusTexts()
+{
+    MSG message;
+    while (PeekMessageW(&message, GetHWND(), WM_SETUP_STATUS_TEXT, WM_SETUP_STATUS_TEXT, PM_REMOVE)) {
+        delete reinterpret_cast<CUIString*>(message.wParam);
+    }
 }
 
 CUIString SetupingWnd::ProgressImage(int width)
@@ -249,6 +282,8 @@ void SetupingWnd::FinishSetup()
 {
     if (layoutSetup != nullptr) layoutSetup->SetVisible(false);
     if (layoutFinish != nullptr) layoutFinish->SetVisible(true);
+    // 安装完成 takes the focus once the page has moved into view.
+    GetManager().SetFocusNeeded(nullptr);
     SaveNameFile();
 }
 

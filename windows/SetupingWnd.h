@@ -18,7 +18,17 @@ public:
 
     void OnInitialized() override;
     void HandleNotify(SkinUI::TUINotify& notify) override;
+    // Keys seen before the focused control: D toggles the status line; Enter
+    // and Escape go to HandleDefaultKey.
     LRESULT FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    // Enter does the main action of the page in view (确认, then 安装完成;
+    // nothing while installing); Escape closes as in every skinned window.
+    bool HandleDefaultKey(WPARAM key) override;
+    // The setup messages and the carousel's timers, in the window procedure:
+    // they come through whichever loop runs (ours, the system's move loop
+    // during a drag, a menu, a message box, the folder picker).
+    LRESULT HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    LRESULT OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
     void SetupBackground(SkinUI::CContainerUI* host);
     void BrowseForDirectory();
@@ -60,6 +70,9 @@ protected:
 private:
     void StopSequence();
     void StartSequence();
+    // The status texts still queued for this window when it goes: theirs to
+    // free, as the receiver.
+    void DiscardQueuedStatusTexts();
 };
 
 // Runs the whole wizard modally from the process entry.

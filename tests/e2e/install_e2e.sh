@@ -15,9 +15,17 @@
 #   broken    a package that is not a zip: three passes, then the progress
 #             page stays with the last status text.
 #   baddir    a directory that cannot be created: the prompt window.
+#   keyboard  the whole installation with keys alone: the name typed as the
+#             name window opens, Enter; Tab, Tab, Enter on the directory page
+#             (确认, never the out-of-view 安装完成); Enter on the finish page.
+#   drag      the wizard held by its caption from 确认 until the server has
+#             the report: the finish page comes during the drag, and Finish
+#             starts the program.
 set -Eeuo pipefail
-# A step that fails outside the checks below still says where.
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
+# A step that fails outside the checks below still says where: the last
+# failed command is kept and told if the script ends on it.
+failed_step=
+trap 'failed_step="line $LINENO: $BASH_COMMAND"' ERR
 build=$(cd "${1:?build dir}" && pwd) arch=${2:?arch} scenario=${3:?scenario}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tools/common.sh"
@@ -37,12 +45,14 @@ drive=$WINEPREFIX/drive_c
 target="$drive/Program Files/Box"
 package=$build/package/Orrery2.zip
 
-fail() { echo "FAIL: $*" >&2; shot "failure-$scenario"; exit 1; }
+fail() { echo "FAIL: $*" >&2; shot "failure-$scenario"; failed_step=; exit 1; }
 shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 
 servers_up=
 cleanup() {
+  local status=$?
+  [ "$status" = 0 ] || [ -z "$failed_step" ] || echo "FAIL: exit $status after $failed_step" >&2
   [ -n "${installer_pid:-}" ] && kill "$installer_pid" 2>/dev/null || true
   "$BOX_WINE" taskkill /f /im Box.exe >/dev/null 2>&1 || true
   [ -n "$servers_up" ] && bash "$root/tools/servers/demo-servers.sh" stop "$build" >/dev/null 2>&1 || true
@@ -67,7 +77,7 @@ quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Expl
 [ -d "$drive/users/root" ] && quick_launch="$drive/users/root/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
 case "$scenario" in
   full) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk ;;
-  again) rm -rf "$quick_launch" ;;
+  again | keyboard | drag) rm -rf "$quick_launch" ;;
 esac
 
 # Waits until `condition` (a command) succeeds, up to `seconds`.
@@ -149,10 +159,17 @@ if [ "$scenario" = escape ]; then
   exit 0
 fi
 
-click "$name" 488 314          # the name box
-xdotool type --delay 80 "Box"
-sleep 0.5
-click "$name" 482 405          # 立即安装
+if [ "$scenario" = keyboard ]; then
+  # The name window opens with the focus in its field: no click first.
+  xdotool windowfocus "$name" 2>/dev/null || true
+  xdotool type --delay 80 "Box"
+  xdotool key Return
+else
+  click "$name" 488 314        # the name box
+  xdotool type --delay 80 "Box"
+  sleep 0.5
+  click "$name" 482 405        # 立即安装
+fi
 wait_for 60 "the wizard" has_window 647 449
 wizard=$(window_of_size 647 449)
 sleep 1
@@ -180,7 +197,42 @@ if [ "$scenario" = baddir ]; then
 fi
 
 [ "$scenario" = full ] && shot 02-directory-page
-click "$wizard" 560 389        # 确认 (Next)
+case "$scenario" in
+  keyboard)
+    # The folder field has the focus; Tab, Tab reaches 确认, and Enter is
+    # 确认 wherever the focus is. It must never press the finish page's
+    # button below the window: that would start a program not yet there
+    # (an error box) and end the installer.
+    xdotool windowfocus "$wizard" 2>/dev/null || true
+    xdotool key Tab
+    sleep 0.3
+    xdotool key Tab
+    sleep 0.3
+    xdotool key Return
+    sleep 2
+    kill -0 "$installer_pid" 2>/dev/null || fail "Tab, Tab, Enter ended the installer"
+    [ "$(xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null | wc -l)" = 1 ] ||
+      fail "Tab, Tab, Enter opened another window"
+    [ -d "$target" ] || fail "Enter on the directory page did not start the installation"
+    ;;
+  drag)
+    click "$wizard" 560 389    # 确认
+    # Held on the caption band: the system's move loop runs until the
+    # button goes up, while the installation goes on behind it.
+    xdotool mousemove --window "$wizard" 300 40 mousedown 1
+    for _ in 1 2 3 4 5; do xdotool mousemove_relative -- 3 2; sleep 0.1; done
+    reported() { curl -s "http://127.0.0.1:$api_port/_log?tag=default" | grep -q '^valid '; }
+    wait_for 120 "the report on the server during the drag" reported
+    wait_for 30 "the finish page during the drag (name file)" test -f "$target/cvnname.dat"
+    sleep 1
+    shot drag-finished-while-held
+    xdotool mouseup 1
+    sleep 1
+    ;;
+  *)
+    click "$wizard" 560 389    # 确认 (Next)
+    ;;
+esac
 
 if [ "$scenario" = broken ]; then
   # Three passes of at least 3 s each, each ending in a failed extraction;
@@ -206,13 +258,20 @@ if [ "$scenario" = broken ]; then
 fi
 
 # The progress page mid-way: the download starts after a 3 s pause.
-sleep 5
-[ "$scenario" = full ] && shot 03-progress-page
+if [ "$scenario" = full ]; then
+  sleep 5
+  shot 03-progress-page
+fi
 wait_for 120 "the finish page (name file)" test -f "$target/cvnname.dat"
 sleep 1
 [ "$scenario" = full ] && shot 04-finish-page
 rm -f "$target/started.marker"
-click "$wizard" 324 395        # 安装完成 (Finish)
+if [ "$scenario" = keyboard ]; then
+  xdotool windowfocus "$wizard" 2>/dev/null || true
+  xdotool key Return           # 安装完成, which has the focus
+else
+  click "$wizard" 324 395      # 安装完成 (Finish)
+fi
 wait_for 30 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
 wait "$installer_pid" && status=0 || status=$?
 installer_pid=

@@ -207,6 +207,8 @@ struct NameWindow : ::testing::Test {
         SetNameWnd::s_messageBox = RecordBox;
         g_boxes.clear();
         ASSERT_NE(window.CreateNativeWindow(nullptr, kModalTitle, kInstallerWindowStyle, 0), nullptr);
+        window.GetManager().PaintNow();  // laid out, as the user first sees it
+        PumpWindowMessages();
         edit = window.GetManager().FindByName(L"TextSetName");
         ASSERT_NE(edit, nullptr);
     }
@@ -243,10 +245,13 @@ TEST_F(NameWindow, HintAndWarningCountAsNoName)
     EXPECT_EQ(TakePostedClose(window.GetHWND()), -1);
 }
 
-TEST_F(NameWindow, FocusClearsTheHintAndLeavingEmptyRestoresIt)
+TEST_F(NameWindow, AClickClearsTheHintAndLeavingEmptyRestoresIt)
 {
     Notify(L"click", L"btnSetName");
-    Notify(L"setfocus", L"TextSetName");
+    // A real click into the field, through the window's filter.
+    PostMessageW(window.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 310));
+    PostMessageW(window.GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(400, 310));
+    PumpWindowMessages();
     EXPECT_EQ(edit->GetText(), L"");
     EXPECT_EQ(Color(), SetNameWnd::kNormalColor);
     Notify(L"killfocus", L"TextSetName");

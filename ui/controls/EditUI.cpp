@@ -317,10 +317,11 @@ void* CEditUI::InterfaceByName(const wchar_t* name)
 
 UINT CEditUI::ControlFlags() const
 {
-    // Not a tab stop: the first paint of a window focuses the first tab
-    // stop, and an edit focused that way would open at once and wipe the
-    // in-place hint its window shows until the user clicks into it.
-    return UIFLAG_SETCURSOR;
+    // A tab stop like any field, so the keyboard alone reaches it. A window
+    // that shows an in-place hint decides itself when focusing wipes it.
+    UINT flags = UIFLAG_SETCURSOR;
+    if (IsKeyboardEnabled() && IsEnabled()) flags |= UIFLAG_TABSTOP;
+    return flags;
 }
 
 HWND CEditUI::GetNativeWindow() const { return m_window != nullptr ? m_window->GetHWND() : nullptr; }

@@ -483,6 +483,14 @@ void CUIManager::Invalidate(const RECT& rect)
 
 void CUIManager::SetFocusTo(CControlUI* control, bool focusWindow)
 {
+    // A window that is not shown takes no focus: focusing it (or an edit's
+    // native child) would take the keyboard from the window the user sees.
+    // The control gets the focus once the window shows.
+    if (control != nullptr && m_window != nullptr && !::IsWindowVisible(m_window)) {
+        m_focusPending = control;
+        m_focusNeeded = true;
+        return;
+    }
     if (focusWindow && m_window != nullptr && ::GetFocus() != m_window && control != m_focus && !m_noActivate) {
         ::SetFocus(m_window);
     }
@@ -512,16 +520,34 @@ void CUIManager::SetFocusNeeded(CControlUI* control)
     InvalidateWindow();
 }
 
+bool CUIManager::IsInView(const CControlUI* control) const
+{
+    if (control == nullptr || m_window == nullptr || !control->IsVisible()) return false;
+    RECT area = LayoutRect();
+    if (!::IntersectRect(&area, &area, &control->GetPos())) return false;
+    // Containers clip their children: a control placed outside its
+    // ancestors (a page laid out below the window) is out of view too.
+    for (const CControlUI* ancestor = control->GetParent(); ancestor != nullptr; ancestor = ancestor->GetParent()) {
+        if (!ancestor->IsVisible() || !::IntersectRect(&area, &area, &ancestor->GetPos())) return false;
+    }
+    return true;
+}
+
 bool CUIManager::MoveFocusToTabStop(bool forward)
 {
     if (m_root == nullptr) return false;
-    std::vector<CControlUI*> stops;
+    struct Search {
+        const CUIManager* manager;
+        std::vector<CControlUI*> stops;
+    } search{this, {}};
     m_root->SearchTree(
         [](CControlUI* c, void* data) -> CControlUI* {
-            if (c->ControlFlags() & UIFLAG_TABSTOP) static_cast<std::vector<CControlUI*>*>(data)->push_back(c);
+            auto* s = static_cast<Search*>(data);
+            if ((c->ControlFlags() & UIFLAG_TABSTOP) && s->manager->IsInView(c)) s->stops.push_back(c);
             return nullptr;
         },
-        &stops, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+        &search, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+    std::vector<CControlUI*>& stops = search.stops;
     if (stops.empty()) return false;
     auto it = std::find(stops.begin(), stops.end(), m_focus);
     size_t next;
@@ -551,17 +577,17 @@ void CUIManager::ReleaseCapture()
 
 UINT_PTR CUIManager::NextSystemTimerId()
 {
-    // Ids cycle through 0..254. After a wrap-around an id may still belong
-    // to a timer entry of this window; reusing it would replace that
-    // control's system timer, so such ids are passed over.
-    for (int tries = 0; tries < 255; ++tries) {
-        m_timerCounter = (m_timerCounter + 1) % 255;
-        bool taken = std::any_of(m_timers.begin(), m_timers.end(), [this](const TTimerInfo& t) {
-            return t.window == m_window && t.systemId == m_timerCounter;
-        });
-        if (!taken) return m_timerCounter;
+    // Ids cycle through the controls' range. After a wrap-around an id may
+    // still belong to a timer entry of this window; reusing it would replace
+    // that control's system timer, so such ids are passed over.
+    for (UINT_PTR tries = 0; tries < kUITimerIdCount; ++tries) {
+        m_timerCounter = (m_timerCounter + 1) % kUITimerIdCount;
+        const UINT_PTR id = kFirstUITimerId + m_timerCounter;
+        bool taken = std::any_of(m_timers.begin(), m_timers.end(),
+                                 [this, id](const TTimerInfo& t) { return t.window == m_window && t.systemId == id; });
+        if (!taken) return id;
     }
-    return m_timerCounter;
+    return 0;  // every id of the range is in use
 }
 
 bool CUIManager::SetUITimer(CControlUI* control, UINT id, UINT elapse)
@@ -576,7 +602,7 @@ bool CUIManager::SetUITimer(CControlUI* control, UINT id, UINT elapse)
         }
     }
     UINT_PTR systemId = NextSystemTimerId();
-    if (::SetTimer(m_window, systemId, elapse, nullptr) == 0) return false;
+    if (systemId == 0 || ::SetTimer(m_window, systemId, elapse, nullptr) == 0) return false;
     m_timers.push_back({control, id, m_window, systemId, false});
     return true;
 }

@@ -46,8 +46,12 @@ enum : UINT {
 
 class CUIManager {
 public:
-    // System id of the timer that flushes a layered window's dirty rectangle.
-    static constexpr UINT_PTR kLayeredTimerId = 0x2000;
+    // System timer ids of a window: below kFirstUITimerId for the window's
+    // own code (the carousel takes 1 and 2), then the controls' timers, then
+    // the timer that flushes a layered window's dirty rectangle.
+    static constexpr UINT_PTR kFirstUITimerId = 0x1000;
+    static constexpr UINT_PTR kUITimerIdCount = 0x1000;
+    static constexpr UINT_PTR kLayeredTimerId = kFirstUITimerId + kUITimerIdCount;
     static constexpr UINT kLayeredFlushMs = 10;
     // Notification messages reflected to native child windows come back as
     // the message number plus this (WM_NOTIFY -> 0x204E, ...).
@@ -177,7 +181,12 @@ public:
     void SetFocusTo(CControlUI* control, bool focusWindow = true);
     // The control gets the focus on the next paint (after the layout).
     void SetFocusNeeded(CControlUI* control);
+    // Tab and Shift+Tab: the next tab stop in reading order among the
+    // controls in view.
     bool MoveFocusToTabStop(bool forward = true);
+    // Visible, and inside the client area and every ancestor: a control the
+    // user can see, and so one that may take the focus from the keyboard.
+    bool IsInView(const CControlUI* control) const;
     void SetCapture();
     void ReleaseCapture();
     bool IsCaptured() const { return m_mouseCapture; }
@@ -350,7 +359,7 @@ private:
     ImageDrawInfo m_layeredImageInfo;
     CImageTable m_images;
 
-    UINT_PTR m_timerCounter = 4096;
+    UINT_PTR m_timerCounter = 0;  // offset of the last id handed out
 
     std::vector<INotifyUI*> m_notifyListeners;
     std::vector<TTimerInfo> m_timers;

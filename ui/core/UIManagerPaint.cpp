@@ -79,13 +79,6 @@ void CUIManager::OnPaint()
         return;
     }
 
-    if (m_focusNeeded) {
-        m_focusNeeded = false;
-        CControlUI* pending = m_focusPending;
-        m_focusPending = nullptr;
-        if (pending != nullptr) SetFocusTo(pending);
-        else if (m_focus == nullptr) MoveFocusToTabStop(true);
-    }
     m_painting = true;
 
     if (m_updateNeeded) {
@@ -101,6 +94,17 @@ void CUIManager::OnPaint()
         }
         m_root->PlaceAt(LayoutRect(), false);
         InvalidateWindow();
+    }
+
+    // The first paint focuses the first tab stop in view, once the layout
+    // says where the controls are; a window painted while hidden keeps that
+    // for the paint after it shows.
+    if (m_focusNeeded && ::IsWindowVisible(m_window)) {
+        m_focusNeeded = false;
+        CControlUI* pending = m_focusPending;
+        m_focusPending = nullptr;
+        if (pending != nullptr) SetFocusTo(pending);
+        else if (m_focus == nullptr) MoveFocusToTabStop(true);
     }
 
     if (m_layered) {
@@ -236,10 +240,13 @@ void CUIManager::PrintNativeChildren(const RECT& paint)
         ::MapWindowPoints(HWND_DESKTOP, m_window, reinterpret_cast<POINT*>(&rect), 2);
         RECT visible;
         if (!::IntersectRect(&visible, &rect, &paint)) continue;
-        POINT oldOrigin;
-        ::SetWindowOrgEx(dc, -rect.left, -rect.top, &oldOrigin);
+        // The child may leave its own clip region (Wine's edit control
+        // does) and objects in our DC: every later paint of the window would
+        // then be clipped to the child. Its state is put back as it was.
+        const int saved = ::SaveDC(dc);
+        ::SetWindowOrgEx(dc, -rect.left, -rect.top, nullptr);
         ::SendMessageW(child, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
-        ::SetWindowOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
+        ::RestoreDC(dc, saved);
         // GDI leaves alpha 0 behind. A native child paints every pixel of
         // its rectangle, black ones too, so all of it is made opaque (only
         // the non-zero pixels would leave black text and carets see-through).

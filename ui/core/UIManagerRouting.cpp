@@ -128,7 +128,7 @@ bool CUIManager::PreTranslate(const MSG* message)
                 return c;
             },
             &search, UIFIND_ENABLED | UIFIND_VISIBLE | UIFIND_ME_FIRST | UIFIND_TOP_FIRST);
-        if (found != nullptr) {
+        if (found != nullptr && IsInView(found)) {
             SetFocusTo(found);
             found->Trigger();
             return true;
@@ -294,6 +294,12 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_ERASEBKGND:
         result = 1;
         return true;
+    case WM_WINDOWPOSCHANGED:
+        // The focus a hidden window was denied is given on the paint after
+        // it shows (by ShowWindow or SetWindowPos); a layered window paints
+        // only when asked to.
+        if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) && m_focusNeeded) InvalidateWindow();
+        break;
     case WM_PAINT:
         OnPaint();
         result = 0;
@@ -311,10 +317,12 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
                 RECT rect;
                 ::GetWindowRect(child, &rect);
                 ::MapWindowPoints(HWND_DESKTOP, m_window, reinterpret_cast<POINT*>(&rect), 2);
-                POINT oldOrigin;
-                ::SetWindowOrgEx(dc, -rect.left, -rect.top, &oldOrigin);
+                // As when printing into the layered buffer: the child's
+                // clip region and objects must not stay in the caller's DC.
+                const int saved = ::SaveDC(dc);
+                ::SetWindowOrgEx(dc, -rect.left, -rect.top, nullptr);
                 ::SendMessageW(child, WM_PRINT, wParam, lParam | PRF_NONCLIENT);
-                ::SetWindowOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
+                ::RestoreDC(dc, saved);
             }
         }
         break;

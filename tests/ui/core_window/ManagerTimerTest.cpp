@@ -6,27 +6,35 @@
 using namespace SkinUI;
 using testing_support::HostWindow;
 
-TEST(ManagerTimers, SystemIdsCountFrom17AndWrapAfter254)
+// The controls' timers share the window with timers of the window's own code
+// (the carousel's 1 and 2) and the layered flush: their ids keep to a range of
+// their own, skip ids still held after a wrap, and run out rather than reuse.
+TEST(ManagerTimers, SystemIdsStayInTheirRangeSkipHeldIdsAndNeverCollide)
 {
     HostWindow window;
     ASSERT_TRUE(window.Create());
     auto* root = new CContainerUI;
+    auto* child = new CContainerUI;
+    root->Add(child);
     window.manager.AttachTree(root);
 
-    UINT_PTR expected = 17;
-    for (UINT id = 1; id <= 239; ++id) {
+    const UINT_PTR first = CUIManager::kFirstUITimerId;
+    const UINT count = static_cast<UINT>(CUIManager::kUITimerIdCount);
+    for (UINT id = 1; id < count; ++id) {
         ASSERT_TRUE(window.manager.SetUITimer(root, id, 60000)) << id;
-        ASSERT_EQ(window.manager.GetSystemTimerId(root, id), expected) << id;
-        expected = (expected + 1) % 255;
+        ASSERT_EQ(window.manager.GetSystemTimerId(root, id), first + id) << id;
     }
-    EXPECT_EQ(window.manager.GetSystemTimerId(root, 238), 254u);
-    EXPECT_EQ(window.manager.GetSystemTimerId(root, 239), 0u);
-    // Ids still held by this window's timers are passed over after the
-    // wrap: 1 to 16 are free, 17 is not.
-    window.manager.KillUITimer(root, 1);  // killed, but its entry keeps 17
-    for (UINT id = 240; id <= 255; ++id) ASSERT_TRUE(window.manager.SetUITimer(root, id, 60000));
-    EXPECT_EQ(window.manager.GetSystemTimerId(root, 240), 1u);
-    EXPECT_EQ(window.manager.GetSystemTimerId(root, 255), 16u);
+    EXPECT_LT(first + count - 1, CUIManager::kLayeredTimerId);
+    // The wrap comes back to the start of the range, never to 1 or 2.
+    window.manager.KillUITimer(root, 5);  // killed, but its entry keeps its id
+    ASSERT_TRUE(window.manager.SetUITimer(child, 1, 60000));
+    EXPECT_EQ(window.manager.GetSystemTimerId(child, 1), first);
+    EXPECT_FALSE(window.manager.SetUITimer(child, 2, 60000)) << "every id is held";
+    EXPECT_EQ(window.manager.GetSystemTimerId(child, 2), 0u);
+
+    window.manager.KillUITimers(child);
+    ASSERT_TRUE(window.manager.SetUITimer(child, 2, 60000));
+    EXPECT_EQ(window.manager.GetSystemTimerId(child, 2), first);
     window.manager.KillUITimers(root);
     EXPECT_EQ(window.manager.GetSystemTimerId(root, 1), 0u);
 }

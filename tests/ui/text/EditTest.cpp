@@ -365,6 +365,48 @@ TEST_F(EditTest, LayeredWindowPrintsTheNativeEditWithItsOwnCaret)
     EXPECT_TRUE(::KillTimer(native, SkinUI::CEditWnd::kCaretTimerId));
 }
 
+TEST_F(EditTest, TheEditIsATabStopAndTheFirstPaintFocusesIt)
+{
+    ASSERT_TRUE(window.Load(Skin(L"text=\"hello\"").c_str(), false, true));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr) << "the edit comes first in reading order";
+    EXPECT_EQ(::GetFocus(), native);
+    EXPECT_EQ(window.manager.GetFocus(), edit);
+
+    // Tab leaves the field for the button and comes back round to it.
+    ::PostMessageW(native, WM_KEYDOWN, VK_TAB, 0);
+    window.Pump();
+    EXPECT_EQ(window.manager.GetFocus(), window.Find(L"button"));
+    EXPECT_FALSE(::IsWindow(native));
+    ::PostMessageW(window.GetHWND(), WM_KEYDOWN, VK_TAB, 0);
+    window.Pump();
+    EXPECT_EQ(window.manager.GetFocus(), edit);
+    EXPECT_NE(edit->GetNativeWindow(), nullptr);
+
+    // Disabled, it is passed over.
+    edit->SetEnabled(false);
+    window.Pump();
+    window.manager.MoveFocusToTabStop(true);
+    window.manager.MoveFocusToTabStop(true);
+    EXPECT_EQ(window.manager.GetFocus(), window.Find(L"button"));
+}
+
+TEST_F(EditTest, ALayeredWindowGoesOnPaintingOutsideAPrintedEdit)
+{
+    // Printing the native child into the layered buffer once must not
+    // leave its clip region in the buffer's DC: every later paint of the
+    // window would be cut to the edit.
+    ASSERT_TRUE(window.Load(Skin(L"text=\"WWW\"").c_str(), true));
+    auto* edit = window.Find<CEditUI>(L"edit");
+    edit->SetFocus();
+    ASSERT_NE(edit->GetNativeWindow(), nullptr);
+    window.manager.PaintNow();
+    window.Find(L"button")->SetBkColor(0xFFFF0000);
+    window.manager.PaintNow();
+    EXPECT_EQ(window.manager.GetLayeredBuffer().Row(115)[15], 0xFFFF0000u);
+}
+
 TEST_F(EditTest, NothingLeaksOverAHundredEditSessions)
 {
     // GetGuiResources counts on Windows; Wine 8 answers 0 for both kinds.

@@ -34,7 +34,9 @@ public:
 
     // Attaches the tree of `skin` (XML text), lays it out and paints it
     // once; the previous tree goes, and so do the recorded notifications.
-    bool Load(const wchar_t* skin, bool layered = false)
+    // The first paint focuses the first tab stop (the edit, in most of these
+    // skins); unless `keepFirstFocus`, the test starts with nothing focused.
+    bool Load(const wchar_t* skin, bool layered = false, bool keepFirstFocus = false)
     {
         manager.SetFocusTo(nullptr, false);
         ::SetFocus(m_hWnd);
@@ -46,6 +48,11 @@ public:
         manager.AttachTree(root);
         manager.PaintNow();
         Pump();
+        if (!keepFirstFocus) {
+            manager.SetFocusTo(nullptr, false);
+            ::SetFocus(m_hWnd);
+            Pump();
+        }
         notes.clear();
         return true;
     }
