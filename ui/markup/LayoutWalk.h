@@ -76,9 +76,19 @@ enum class LayoutAdd {
     NoContainer,  // the parent holds no children
 };
 
+// How far one build may go, its Includes with it. A skin that would go
+// further is cut there: what was built stays, the rest is not built.
 struct LayoutLimits {
     // An Include may name a skin that includes it again: nesting stops here.
     static constexpr int kMaxIncludeDepth = 16;
+    // Controls inside controls, across Includes (one skin alone stays within
+    // the parser's depth). Each level costs stack in the builder, and later
+    // in layout and painting, of a 1 MB main thread.
+    static constexpr int kMaxNesting = 256;
+    // Elements made into controls (or offered for one), Include sources
+    // loaded and Include passes. An Include's count, or a skin that includes
+    // itself more than once, would otherwise ask for billions.
+    static constexpr int kMaxItems = 10000;
 };
 
 template <class Target>
@@ -94,6 +104,11 @@ public:
     // builds its children under `parent`. Returns the first control built,
     // or null.
     Control* Build(const CXmlMarkup& markup, Control* parent) { return BuildMarkup(markup, parent, 0, 0); }
+
+    // Items (see LayoutLimits::kMaxItems) used so far.
+    int ItemsUsed() const { return m_items; }
+    // Whether the build was cut at LayoutLimits::kMaxItems.
+    bool Exhausted() const { return m_items >= LayoutLimits::kMaxItems; }
 
 private:
     Control* BuildMarkup(const CXmlMarkup& markup, Control* parent, int includeDepth, int nesting)
@@ -166,9 +181,11 @@ private:
         if (!node.FindAttribute(L"source", source, 500) || source[0] == L'\0') return;
         if (includeDepth >= LayoutLimits::kMaxIncludeDepth) return;
 
+        if (!Spend()) return;
         CXmlMarkup included;
         if (!m_target.LoadInclude(source, included)) return;
         for (int i = 0; i < count; ++i) {
+            if (!Spend()) return;
             Control* built = BuildMarkup(included, parent, includeDepth + 1, nesting);
             if (built == nullptr) continue;
             if (first == nullptr) {
@@ -183,6 +200,7 @@ private:
     Control* BuildChildren(const CXmlNode& node, Control* parent, int includeDepth, int nesting)
     {
         Control* first = nullptr;
+        if (nesting >= LayoutLimits::kMaxNesting) return nullptr;
         for (CXmlNode child = node.FirstChild(); child.IsValidNode(); child = child.NextSibling()) {
             const wchar_t* name = child.ElementName();
             if (IsLayoutResourceElement(name)) continue;
@@ -194,14 +212,17 @@ private:
             const bool treeNode = AttrValue::EqualsNoCase(name, L"TreeNode");
             // Tree nodes live only under a tree view or another tree node.
             if (treeNode && !m_target.IsTreeParent(parent)) continue;
+            if (!Spend()) break;
             Control* control = treeNode ? m_target.CreateTreeNode() : CreateControl(child);
             if (control == nullptr) continue;  // skipped with its children
 
             if (child.HasChild()) BuildChildren(child, control, includeDepth, nesting + 1);
 
+            bool isCover = false;
             if (parent != nullptr) {
                 const wchar_t* cover = child.AttributeValue(L"cover");
-                if (cover != nullptr && std::wcscmp(cover, L"true") == 0) {
+                isCover = cover != nullptr && std::wcscmp(cover, L"true") == 0;
+                if (isCover) {
                     m_target.SetCover(parent, control);
                 } else {
                     // A tree node's children are its items: its container
@@ -219,12 +240,29 @@ private:
                 }
             }
             m_target.ApplyAttributes(control, child, treeNode ? L"TreeNode" : name);
-            if (first == nullptr) first = control;
+            // A later cover replaces (deletes) this one: it is never handed out.
+            if (isCover) continue;
+            if (first == nullptr) {
+                first = control;
+            } else if (parent == nullptr) {
+                // Only the first is handed out: nobody would own a second
+                // control at the top level.
+                m_target.Delete(control);
+            }
         }
         return first;
     }
 
+    // Takes one item from the build's allowance; false once it is used up.
+    bool Spend()
+    {
+        if (m_items >= LayoutLimits::kMaxItems) return false;
+        ++m_items;
+        return true;
+    }
+
     Target& m_target;
+    int m_items = 0;
 };
 
 }  // namespace SkinUI
