@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <vector>
 
 #include "ui/controls/ButtonUI.h"
@@ -24,104 +23,119 @@ namespace SkinUI {
 
 namespace {
 
-using AttrValue::EqualsNoCase;
+// The walk's target for a window: real controls, the window's manager (when
+// there is one) and the skin's sources, which come from the same place as
+// the skin that includes them (module resources of its type, or files and
+// text).
+class CControlTarget {
+public:
+    using Control = CControlUI;
 
-enum class Kind { Control, Container, Vertical, Horizontal, Label, Text, Button, Edit, RichEdit, Progress, StandIn };
+    CControlTarget(IDialogBuilderCallback* callback, CUIManager* manager, bool fromResource, const wchar_t* resourceType)
+        : m_callback(callback), m_manager(manager), m_fromResource(fromResource), m_resourceType(resourceType)
+    {
+    }
 
-struct ElementEntry {
-    const wchar_t* element;
-    Kind kind;
-    const wchar_t* className;  // for stand-ins: the class name they answer
-    bool exactCase;
+    bool HasManager() const { return m_manager != nullptr; }
+    bool HasWindow() const { return m_manager->GetWindow() != nullptr; }
+    void SetWindowAttr(const wchar_t* name, const wchar_t* value) { m_manager->SetWindowAttr(name, value); }
+
+    void RegisterImage(const wchar_t* name, const wchar_t* type, uint32_t mask, bool shared)
+    {
+        m_manager->RegisterImage(name, type, mask, false, shared);
+    }
+    void RegisterFont(const LayoutFont& font)
+    {
+        m_manager->RegisterFont(font.id, font.face, font.size, font.bold, font.underline, font.italic, font.shared);
+        if (font.isDefault)
+            m_manager->SetBaseFont(font.face, font.size, font.bold, font.underline, font.italic, font.shared);
+    }
+    void RegisterElementDefaults(const wchar_t* element, const wchar_t* attrList, bool shared)
+    {
+        m_manager->RegisterElementDefaults(element, attrList, shared);
+    }
+    void SetLanguageText(int id, const wchar_t* text) { CUIManager::SetLanguageText(id, text); }
+
+    CControlUI* Create(const LayoutElement* entry, const wchar_t* elementName, bool hasChildren)
+    {
+        if (entry == nullptr) return m_callback != nullptr ? m_callback->CreateCustomControl(elementName) : nullptr;
+        switch (entry->kind) {
+        case LayoutKind::Control: return new CControlUI;
+        case LayoutKind::Container: return new CContainerUI;
+        case LayoutKind::Vertical: return new CVerticalLayoutUI;
+        case LayoutKind::Horizontal: return new CHorizontalLayoutUI;
+        case LayoutKind::Label: return new CLabelUI;
+        case LayoutKind::Text: return new CTextUI;
+        case LayoutKind::Button: return new CButtonUI;
+        case LayoutKind::Edit: return new CEditUI;
+        case LayoutKind::RichEdit: return new CRichEditUI;
+        case LayoutKind::Progress: return new CProgressUI;
+        case LayoutKind::StandIn: return CreateStandIn(entry->className, hasChildren);
+        }
+        return nullptr;
+    }
+    CControlUI* CreateTreeNode() { return CreateStandIn(L"TreeNode", true); }
+
+    bool IsTreeParent(CControlUI* control)
+    {
+        return control != nullptr &&
+               (control->InterfaceByName(L"TreeNode") != nullptr || control->InterfaceByName(L"TreeView") != nullptr);
+    }
+
+    void SetCover(CControlUI* parent, CControlUI* cover) { parent->SetCover(cover); }
+
+    LayoutAdd Add(CControlUI* parent, CControlUI* child)
+    {
+        auto* container = static_cast<IContainerUI*>(parent->InterfaceByName(L"IContainer"));
+        if (container == nullptr) return LayoutAdd::NoContainer;
+        return container->Add(child) ? LayoutAdd::Added : LayoutAdd::Refused;
+    }
+
+    // The manager's defaults for `defaultsFor` first, then the element's own
+    // attributes. The control is attached to the manager for the while
+    // (pictures load at once, fonts are known), without a parent so its name
+    // does not enter the name table before the tree is attached.
+    void ApplyAttributes(CControlUI* control, const CXmlNode& node, const wchar_t* defaultsFor)
+    {
+        CControlUI* parent = control->GetParent();
+        if (m_manager != nullptr) {
+            control->AttachManager(m_manager, nullptr, false);
+            if (const wchar_t* defaults = m_manager->GetElementDefaults(defaultsFor)) control->ApplyAttrList(defaults);
+        }
+        int count = node.AttributeCount();
+        for (int i = 0; i < count; ++i) control->SetAttr(node.AttributeNameAt(i), node.AttributeValueAt(i));
+        if (m_manager != nullptr) control->AttachManager(nullptr, parent, false);
+    }
+
+    void Delete(CControlUI* control) { control->Delete(); }
+
+    bool LoadInclude(const wchar_t* source, CXmlMarkup& markup)
+    {
+        if (m_fromResource) {
+            long id = AttrValue::ToLong(source);
+            if (id <= 0 || id >= 0x10000) return false;
+            std::vector<unsigned char> bytes;
+            if (!CResourceReader::ReadModuleResource(CResourceSettings::GetResourceModule(), MAKEINTRESOURCEW(id),
+                                                     m_resourceType, bytes)) {
+                return false;
+            }
+            return Parsed(markup, markup.ParseBytes(bytes.data(), bytes.size(), XmlEncodingUtf8));
+        }
+        return Parsed(markup, source[0] == L'<' ? markup.ParseText(source) : markup.ParseFile(source, XmlEncodingUtf8));
+    }
+
+    static bool Parsed(const CXmlMarkup& markup, bool parsed)
+    {
+        if (!parsed) ::OutputDebugStringW(markup.LastErrorMessage());
+        return parsed;
+    }
+
+private:
+    IDialogBuilderCallback* m_callback;
+    CUIManager* m_manager;
+    bool m_fromResource;
+    const wchar_t* m_resourceType;
 };
-
-// The element names a skin may use. Names match without regard to case,
-// except "GifAnim".
-const ElementEntry kElements[] = {
-    {L"Control", Kind::Control, nullptr, false},
-    {L"Container", Kind::Container, nullptr, false},
-    {L"VerticalLayout", Kind::Vertical, nullptr, false},
-    {L"VBox", Kind::Vertical, nullptr, false},
-    {L"HorizontalLayout", Kind::Horizontal, nullptr, false},
-    {L"HBox", Kind::Horizontal, nullptr, false},
-    {L"Label", Kind::Label, nullptr, false},
-    {L"Button", Kind::Button, nullptr, false},
-    {L"Progress", Kind::Progress, nullptr, false},
-    {L"TabLayout", Kind::StandIn, L"TabLayout", false},
-    {L"TileLayout", Kind::StandIn, L"TileLayout", false},
-    {L"ChildLayout", Kind::StandIn, L"ChildLayout", false},
-    {L"Text", Kind::Text, nullptr, false},
-    {L"Option", Kind::StandIn, L"Option", false},
-    {L"CheckBox", Kind::StandIn, L"CheckBox", false},
-    {L"Edit", Kind::Edit, nullptr, false},
-    {L"RichEdit", Kind::RichEdit, nullptr, false},
-    {L"Slider", Kind::StandIn, L"Slider", false},
-    {L"ScrollBar", Kind::StandIn, L"ScrollBar", false},
-    {L"Combo", Kind::StandIn, L"Combo", false},
-    {L"ComboBox", Kind::StandIn, L"Combo", false},
-    {L"List", Kind::StandIn, L"List", false},
-    {L"ListHeader", Kind::StandIn, L"ListHeader", false},
-    {L"ListHeaderItem", Kind::StandIn, L"ListHeaderItem", false},
-    {L"ListTextElement", Kind::StandIn, L"ListTextElement", false},
-    {L"ListLabelElement", Kind::StandIn, L"ListLabelElement", false},
-    {L"ListHBoxElement", Kind::StandIn, L"ListHBoxElement", false},
-    {L"ListContainerElement", Kind::StandIn, L"ListContainerElement", false},
-    {L"Tree", Kind::StandIn, L"TreeView", false},
-    {L"TreeView", Kind::StandIn, L"TreeView", false},
-    {L"DateTime", Kind::StandIn, L"DateTime", false},
-    {L"ActiveX", Kind::StandIn, L"ActiveX", false},
-    {L"WebBrowser", Kind::StandIn, L"WebBrowser", false},
-    {L"GifAnim", Kind::StandIn, L"GifAnim", true},
-};
-
-const ElementEntry* FindElement(const wchar_t* name)
-{
-    for (const ElementEntry& entry : kElements) {
-        bool same = entry.exactCase ? std::wcscmp(entry.element, name) == 0 : EqualsNoCase(entry.element, name);
-        if (same) return &entry;
-    }
-    return nullptr;
-}
-
-bool IsResourceElement(const wchar_t* name)
-{
-    return EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Font") || EqualsNoCase(name, L"Default") ||
-           EqualsNoCase(name, L"MultiLanguage");
-}
-
-// The value of the attribute whose name matches without regard to case, or
-// null (resource elements are read this way).
-const wchar_t* AttributeNoCase(const CXmlNode& node, const wchar_t* name)
-{
-    int count = node.AttributeCount();
-    for (int i = 0; i < count; ++i) {
-        if (EqualsNoCase(node.AttributeNameAt(i), name)) return node.AttributeValueAt(i);
-    }
-    return nullptr;
-}
-
-bool IsTreeNode(CControlUI* control) { return control != nullptr && control->InterfaceByName(L"TreeNode") != nullptr; }
-
-bool IsTreeParent(CControlUI* control)
-{
-    return IsTreeNode(control) || (control != nullptr && control->InterfaceByName(L"TreeView") != nullptr);
-}
-
-// Sets the attributes of `node` on `control`, after the manager's defaults
-// for `defaultsFor`. The control is attached to the manager for the while
-// (pictures load at once, fonts are known), without a parent so its name
-// does not enter the name table before the tree is attached.
-void ApplyAttributes(CControlUI* control, const CXmlNode& node, const wchar_t* defaultsFor, CUIManager* manager,
-                     CControlUI* parent)
-{
-    if (manager != nullptr) {
-        control->AttachManager(manager, nullptr, false);
-        if (const wchar_t* defaults = manager->GetElementDefaults(defaultsFor)) control->ApplyAttrList(defaults);
-    }
-    int count = node.AttributeCount();
-    for (int i = 0; i < count; ++i) control->SetAttr(node.AttributeNameAt(i), node.AttributeValueAt(i));
-    if (manager != nullptr) control->AttachManager(nullptr, parent, false);
-}
 
 }  // namespace
 
@@ -136,18 +150,14 @@ CControlUI* CLayoutBuilder::BuildFromSource(const wchar_t* source, const wchar_t
         if (!CResourceReader::ReadModuleResource(CResourceSettings::GetResourceModule(), source, type, bytes)) {
             return nullptr;
         }
-        if (!m_markup.ParseBytes(bytes.data(), bytes.size(), XmlEncodingUtf8)) {
-            ::OutputDebugStringW(m_markup.LastErrorMessage());
+        if (!CControlTarget::Parsed(m_markup, m_markup.ParseBytes(bytes.data(), bytes.size(), XmlEncodingUtf8))) {
             return nullptr;
         }
         m_resourceType = type;
         m_fromResource = true;
     } else {
         bool parsed = source[0] == L'<' ? m_markup.ParseText(source) : m_markup.ParseFile(source, XmlEncodingUtf8);
-        if (!parsed) {
-            ::OutputDebugStringW(m_markup.LastErrorMessage());
-            return nullptr;
-        }
+        if (!CControlTarget::Parsed(m_markup, parsed)) return nullptr;
         m_resourceType.Empty();
         m_fromResource = false;
     }
@@ -157,164 +167,9 @@ CControlUI* CLayoutBuilder::BuildFromSource(const wchar_t* source, const wchar_t
 CControlUI* CLayoutBuilder::BuildFromMarkup(IDialogBuilderCallback* callback, CUIManager* manager,
                                             CControlUI* parent)
 {
-    m_callback = callback;
-    CXmlNode root = m_markup.RootNode();
-    if (!root.IsValidNode()) return nullptr;
-    if (manager != nullptr) {
-        RegisterResources(root, manager);
-        if (manager->GetWindow() != nullptr && EqualsNoCase(root.ElementName(), L"Window")) {
-            int count = root.AttributeCount();
-            for (int i = 0; i < count; ++i) manager->SetWindowAttr(root.AttributeNameAt(i), root.AttributeValueAt(i));
-        }
-    }
-    return BuildChildren(root, parent, manager);
-}
-
-void CLayoutBuilder::RegisterResources(const CXmlNode& root, CUIManager* manager)
-{
-    using namespace AttrValue;
-    for (CXmlNode node = root.FirstChild(); node.IsValidNode(); node = node.NextSibling()) {
-        const wchar_t* element = node.ElementName();
-        if (EqualsNoCase(element, L"Image")) {
-            const wchar_t* name = AttributeNoCase(node, L"name");
-            if (name == nullptr || *name == L'\0') continue;
-            const wchar_t* type = AttributeNoCase(node, L"restype");
-            DWORD mask = ToColor(AttributeNoCase(node, L"mask"));
-            manager->RegisterImage(name, type, mask, false, IsTrueNoCase(AttributeNoCase(node, L"shared")));
-        } else if (EqualsNoCase(element, L"Font")) {
-            const wchar_t* id = AttributeNoCase(node, L"id");
-            const wchar_t* face = AttributeNoCase(node, L"name");
-            const wchar_t* size = AttributeNoCase(node, L"size");
-            int fontId = id != nullptr ? static_cast<int>(ToLong(id)) : -1;
-            int fontSize = size != nullptr ? static_cast<int>(ToLong(size)) : 12;
-            if (fontId < 0 || face == nullptr || *face == L'\0') continue;
-            bool bold = IsTrueNoCase(AttributeNoCase(node, L"bold"));
-            bool underline = IsTrueNoCase(AttributeNoCase(node, L"underline"));
-            bool italic = IsTrueNoCase(AttributeNoCase(node, L"italic"));
-            bool shared = IsTrueNoCase(AttributeNoCase(node, L"shared"));
-            manager->RegisterFont(fontId, face, fontSize, bold, underline, italic, shared);
-            if (IsTrueNoCase(AttributeNoCase(node, L"default"))) {
-                manager->SetBaseFont(face, fontSize, bold, underline, italic, shared);
-            }
-        } else if (EqualsNoCase(element, L"Default")) {
-            const wchar_t* name = AttributeNoCase(node, L"name");
-            const wchar_t* value = AttributeNoCase(node, L"value");
-            if (name == nullptr || *name == L'\0') continue;
-            manager->RegisterElementDefaults(name, value != nullptr ? value : L"",
-                                             IsTrueNoCase(AttributeNoCase(node, L"shared")));
-        } else if (EqualsNoCase(element, L"MultiLanguage")) {
-            const wchar_t* id = AttributeNoCase(node, L"id");
-            const wchar_t* value = AttributeNoCase(node, L"value");
-            if (id == nullptr || value == nullptr || *value == L'\0') continue;
-            long textId = ToLong(id);
-            if (textId >= 0) CUIManager::SetLanguageText(static_cast<int>(textId), value);
-        }
-    }
-}
-
-CControlUI* CLayoutBuilder::CreateControl(const CXmlNode& node, CControlUI* parent)
-{
-    const wchar_t* name = node.ElementName();
-    const ElementEntry* entry = FindElement(name);
-    if (entry == nullptr) return m_callback != nullptr ? m_callback->CreateCustomControl(name) : nullptr;
-    switch (entry->kind) {
-    case Kind::Control: return new CControlUI;
-    case Kind::Container: return new CContainerUI;
-    case Kind::Vertical: return new CVerticalLayoutUI;
-    case Kind::Horizontal: return new CHorizontalLayoutUI;
-    case Kind::Label: return new CLabelUI;
-    case Kind::Text: return new CTextUI;
-    case Kind::Button: return new CButtonUI;
-    case Kind::Edit: return new CEditUI;
-    case Kind::RichEdit: return new CRichEditUI;
-    case Kind::Progress: return new CProgressUI;
-    case Kind::StandIn: return CreateStandIn(entry->className, node.HasChild());
-    }
-    return nullptr;
-}
-
-void CLayoutBuilder::BuildInclude(const CXmlNode& node, CControlUI* parent, CUIManager* manager, CControlUI*& first)
-{
-    wchar_t countText[500] = {};
-    wchar_t source[500] = {};
-    int count = 1;
-    if (node.FindAttribute(L"count", countText, 500)) count = static_cast<int>(AttrValue::ToLong(countText));
-    if (!node.FindAttribute(L"source", source, 500) || source[0] == L'\0') return;
-    if (m_includeDepth >= kMaxIncludeDepth) return;
-
-    CLayoutBuilder included;
-    included.m_includeDepth = m_includeDepth + 1;
-    for (int i = 0; i < count; ++i) {
-        CControlUI* built;
-        if (i == 0) {
-            if (m_fromResource) {
-                long id = AttrValue::ToLong(source);
-                if (id <= 0 || id >= 0x10000) return;
-                built = included.BuildFromSource(MAKEINTRESOURCEW(id), m_resourceType, m_callback, manager, parent);
-            } else {
-                built = included.BuildFromSource(source, nullptr, m_callback, manager, parent);
-            }
-            if (built == nullptr && !included.GetMarkup().RootNode().IsValidNode()) return;
-        } else {
-            built = included.BuildFromMarkup(m_callback, manager, parent);
-        }
-        if (built == nullptr) continue;
-        if (first == nullptr) {
-            first = built;
-        } else if (parent == nullptr) {
-            // Nobody would own a second copy built at the top level.
-            built->Delete();
-        }
-    }
-}
-
-CControlUI* CLayoutBuilder::BuildChildren(const CXmlNode& node, CControlUI* parent, CUIManager* manager)
-{
-    CControlUI* first = nullptr;
-    for (CXmlNode child = node.FirstChild(); child.IsValidNode(); child = child.NextSibling()) {
-        const wchar_t* name = child.ElementName();
-        if (IsResourceElement(name)) continue;
-        if (EqualsNoCase(name, L"Include")) {
-            BuildInclude(child, parent, manager, first);
-            continue;
-        }
-
-        CControlUI* control = nullptr;
-        if (EqualsNoCase(name, L"TreeNode")) {
-            // Tree nodes live only under a tree view or another tree node.
-            if (!IsTreeParent(parent)) continue;
-            control = CreateStandIn(L"TreeNode", true);
-        } else {
-            control = CreateControl(child, parent);
-        }
-        if (control == nullptr) continue;  // skipped with its children
-
-        if (child.HasChild()) BuildChildren(child, control, manager);
-
-        if (parent != nullptr) {
-            const wchar_t* cover = child.AttributeValue(L"cover");
-            if (cover != nullptr && std::wcscmp(cover, L"true") == 0) {
-                parent->SetCover(control);
-            } else {
-                // A tree node's children are its items: its container takes
-                // them like any other.
-                auto* container = static_cast<IContainerUI*>(parent->InterfaceByName(L"IContainer"));
-                if (container == nullptr) {
-                    // The rest of this parent's children have nowhere to go.
-                    control->Delete();
-                    return nullptr;
-                }
-                if (!container->Add(control)) {
-                    control->Delete();
-                    continue;
-                }
-            }
-        }
-        ApplyAttributes(control, child, EqualsNoCase(name, L"TreeNode") ? L"TreeNode" : name, manager,
-                        control->GetParent());
-        if (first == nullptr) first = control;
-    }
-    return first;
+    CControlTarget target(callback, manager, m_fromResource, m_resourceType);
+    TLayoutWalk<CControlTarget> walk(target);
+    return walk.Build(m_markup, parent);
 }
 
 }  // namespace SkinUI

@@ -6,11 +6,15 @@
 // names the framework does not know).
 //
 // The builder owns nothing it creates: the tree goes to the caller. It keeps
-// its markup after building, so an Include with a count can build the same
-// markup again.
+// its markup after building, so that it can build the same markup again.
+//
+// The walk over the markup (resources, element table, Include and its
+// limits) is LayoutWalk.h's, which needs no Win32; this file gives it real
+// controls, the manager and the skin's sources.
 
 #include "ui/core/UIInterfaces.h"
 #include "ui/core/UIString.h"
+#include "ui/markup/LayoutWalk.h"
 #include "ui/markup/XmlMarkup.h"
 
 namespace SkinUI {
@@ -34,20 +38,12 @@ public:
 
     const CXmlMarkup& GetMarkup() const { return m_markup; }
 
-    // An Include may name a skin that includes it again: nesting stops here.
-    static constexpr int kMaxIncludeDepth = 16;
+    static constexpr int kMaxIncludeDepth = LayoutLimits::kMaxIncludeDepth;
 
 private:
-    CControlUI* BuildChildren(const CXmlNode& node, CControlUI* parent, CUIManager* manager);
-    CControlUI* CreateControl(const CXmlNode& node, CControlUI* parent);
-    void BuildInclude(const CXmlNode& node, CControlUI* parent, CUIManager* manager, CControlUI*& first);
-    void RegisterResources(const CXmlNode& root, CUIManager* manager);
-
     CXmlMarkup m_markup;
-    IDialogBuilderCallback* m_callback = nullptr;
     CUIString m_resourceType;  // set when the skin came from a resource
     bool m_fromResource = false;
-    int m_includeDepth = 0;
 };
 
 }  // namespace SkinUI
