@@ -3,24 +3,18 @@
 #include <cwchar>
 #include <dbghelp.h>
 
+#include <initializer_list>
+
+#include "ui/core/SystemLibrary.h"
+
+using SkinUI::LoadSystemLibrary;
+
 namespace {
 
 using MiniDumpWriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
                                           PMINIDUMP_EXCEPTION_INFORMATION,
                                           PMINIDUMP_USER_STREAM_INFORMATION,
                                           PMINIDUMP_CALLBACK_INFORMATION);
-
-HMODULE LoadSystemLibrary(const wchar_t* name)
-{
-    // A full path: even where SetDefaultDllDirectories is missing (Windows 7
-    // without KB2533623) only the system's copy can be loaded.
-    wchar_t path[MAX_PATH] = {};
-    UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length + 1 + wcslen(name) >= MAX_PATH) return nullptr;
-    wcscat(path, L"\\");
-    wcscat(path, name);
-    return LoadLibraryW(path);
-}
 
 }  // namespace
 
@@ -33,6 +27,14 @@ void RestrictDllSearchToSystem()
     if (set != nullptr) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // Also takes the current directory out of the classic search order.
     SetDllDirectoryW(L"");
+    // System DLLs load some others later by name, through delay-load stubs
+    // (comctl32 and user32 take uxtheme when the first window is made). Wine
+    // 8 resolves those with the old search order, program folder first,
+    // whatever the default directories say. Loaded now from the system
+    // folder, they are found by name when asked for again.
+    for (const wchar_t* name : {L"uxtheme.dll", L"dwmapi.dll", L"userenv.dll", L"cryptbase.dll", L"propsys.dll"}) {
+        LoadSystemLibrary(name);
+    }
 }
 
 LONG WriteCrashDump(EXCEPTION_POINTERS* exception)

@@ -15,5 +15,6 @@ LONG WINAPI CrashDumpFilter(EXCEPTION_POINTERS* exception);
 LONG WriteCrashDump(EXCEPTION_POINTERS* exception);
 
 // Restricts the run-time DLL search to the system directory, so an elevated
-// installer started from a Downloads folder cannot pick up a planted DLL.
+// installer started from a Downloads folder cannot pick up a planted DLL, and
+// loads from there the DLLs that system components load later by name.
 void RestrictDllSearchToSystem();

@@ -11,6 +11,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
     SetUnhandledExceptionFilter(CrashDumpFilter);
+    // Done once more: the process entry did it first (BoxProcessEntry).
     RestrictDllSearchToSystem();
     CoInitialize(nullptr);
     InstallSettings::SetDefaults();

@@ -72,7 +72,7 @@ spdlog_ver=1.10.0
 zlib_ver=1:1.2.13.dfsg-1
 
 # Bump when the options below change, so the cache is rebuilt.
-recipe=1
+recipe=2
 deps_key() { # arch
   local id
   id=$( { echo "$recipe"; "$1-w64-mingw32-g++-posix" --version | head -1
@@ -108,6 +108,11 @@ cmake_dep() { # arch name source-dir extra-args...
   cmake --install "$bdir" >>"$bdir.log" 2>&1 || { tail -40 "$bdir.log"; exit 1; }
 }
 
+# HAVE_MINGW_ORIGINAL in the curl options below: curl's random numbers then come from advapi32's
+# CryptGenRandom (a KnownDLL) instead of BCryptGenRandom. bcrypt.dll is no
+# KnownDLL, and a static import of it would be looked up beside Install.exe
+# (a downloads folder) before the program could restrict the search. The
+# macro only chooses that branch of curl's rand.c.
 build_deps() { # arch
   local arch=$1 prefix; prefix=$(deps_prefix "$1")
   [ -f "$prefix/.complete" ] && return
@@ -126,7 +131,8 @@ build_deps() { # arch
     -DCURL_USE_WOLFSSL=OFF -DCURL_USE_GNUTLS=OFF -DCURL_USE_NSS=OFF -DCURL_USE_LIBSSH2=OFF \
     -DCURL_USE_LIBSSH=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DUSE_NGHTTP2=OFF -DCURL_ZLIB=OFF \
     -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_DISABLE_LDAP=ON -DENABLE_UNIX_SOCKETS=OFF \
-    -DCURL_DISABLE_CRYPTO_AUTH=ON -DCURL_DISABLE_NTLM=ON -DENABLE_THREADED_RESOLVER=ON
+    -DCURL_DISABLE_CRYPTO_AUTH=ON -DCURL_DISABLE_NTLM=ON -DENABLE_THREADED_RESOLVER=ON \
+    -DCMAKE_C_FLAGS="-DHAVE_MINGW_ORIGINAL"
   touch "$prefix/.complete"
   log "$arch dependencies built in $((SECONDS - t0)) s"
 }
@@ -134,6 +140,14 @@ build_deps() { # arch
 configure_build() { # arch [target]
   local arch=$1 target=${2:-all} dir; dir=$(box_build_dir "$1")
   log "building the $arch installer in $dir${2:+ (target $2)}"
+  # New dependency builds live in a new prefix; CMake would keep finding the
+  # old one through its cached package folders.
+  local prefix; prefix=$(deps_prefix "$arch")
+  if [ -f "$dir/CMakeCache.txt" ] && [ "$(cat "$dir/.deps-prefix" 2>/dev/null)" != "$prefix" ]; then
+    rm -f "$dir/CMakeCache.txt"
+  fi
+  mkdir -p "$dir"
+  echo "$prefix" >"$dir/.deps-prefix"
   cmake -S "$root" -B "$dir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
     -DCMAKE_BUILD_TYPE="${BOX_BUILD_TYPE:-Release}" -DCMAKE_PREFIX_PATH="$(deps_prefix "$arch")" >/dev/null

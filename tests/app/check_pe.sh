@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Install.exe must be a GUI program for the build's processor (32-bit as shipped) that needs no DLL beyond those
-# Windows ships.
+# Install.exe must be a GUI program for the build's processor (32-bit as shipped) whose imports Windows can
+# only ever take from the system folder.
 set -euo pipefail
 export LC_ALL=C  # objdump speaks the locale's language
 exe=$1 objdump=$2 arch=$3
@@ -11,7 +11,12 @@ case "$arch" in
 esac
 grep -q "file format $format" <<<"$info" || { echo "not $format"; exit 1; }
 grep -Eq '^Subsystem\s+0+2\s' <<<"$info" || { echo "not a GUI subsystem program"; exit 1; }
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|ws2_32|msvcrt|version|imm32|msimg32|bcrypt|crypt32|uxtheme|gdiplus|winmm|dbghelp|wldap32|normaliz|iphlpapi|secur32)\.dll$'
+# Only KnownDLLs (those of both Windows 7 and Windows 10), which Windows
+# maps from the system folder whatever lies beside the program. Any other
+# import would be looked up in the program's folder (a downloads folder)
+# before the program can restrict the search: such DLLs, comctl32 among them
+# (at load it pulls in uxtheme by name), are loaded at run time.
+allowed='^(advapi32|clbcatq|comdlg32|difxapi|gdi32|imagehlp|imm32|kernel32|msctf|msvcrt|normaliz|nsi|ole32|oleaut32|psapi|rpcrt4|sechost|setupapi|shell32|shlwapi|user32|wldap32|ws2_32)\.dll$'
 status=0
 while read -r dll; do
   if ! grep -Eiq "$allowed" <<<"$dll"; then echo "unexpected DLL: $dll"; status=1; fi

@@ -18,6 +18,10 @@
 #   keyboard  the whole installation with keys alone: the name typed as the
 #             name window opens, Enter; Tab, Tab, Enter on the directory page
 #             (确认, never the out-of-view 安装完成); Enter on the finish page.
+#   planted   Install.exe run from a "Downloads" folder (also the current
+#             folder) that holds a probe DLL under the name of every DLL the
+#             installer imports or loads, with Wine told to prefer such
+#             native files: a whole installation, and no probe ever loads.
 #   drag      the wizard held by its caption from 确认 until the server has
 #             the report: the finish page comes during the drag, and Finish
 #             starts the program.
@@ -77,7 +81,7 @@ quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Expl
 [ -d "$drive/users/root" ] && quick_launch="$drive/users/root/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
 case "$scenario" in
   full) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk ;;
-  again | keyboard | drag) rm -rf "$quick_launch" ;;
+  again | keyboard | drag | planted) rm -rf "$quick_launch" ;;
 esac
 
 # Waits until `condition` (a command) succeeds, up to `seconds`.
@@ -120,10 +124,60 @@ for _ in 1 2 3; do
 done
 [ -n "$system_arch" ] || fail "the prefix did not say its processor architecture: $answer"
 
-cd "$work"
+installer=$build/bin/Install.exe
+run_dir=$work
+if [ "$scenario" = planted ]; then
+  run_dir=$work/Downloads
+  markers=$work/markers
+  mkdir -p "$run_dir" "$markers"
+  cp "$installer" "$run_dir/"
+  installer=$run_dir/Install.exe
+  # What it imports, what it loads itself, and what the system's own DLLs
+  # commonly load on its behalf.
+  imports=$("$(cache_value CMAKE_OBJDUMP)" -p "$installer" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+  loaded="bcrypt.dll msimg32.dll dbghelp.dll msftedit.dll riched20.dll iphlpapi.dll uxtheme.dll version.dll
+          winmm.dll crypt32.dll secur32.dll userenv.dll dwmapi.dll cryptbase.dll propsys.dll dnsapi.dll
+          mswsock.dll netapi32.dll wininet.dll urlmon.dll oleacc.dll"
+  # Windows maps KnownDLLs from the system folder whatever lies beside the
+  # program, and the PE check allows no other imports. Wine 8 has no
+  # KnownDLLs, and its own system DLLs import some DLLs that Windows' do not
+  # (its user32 imports version.dll): told to prefer a native file, Wine
+  # would load such planted copies before our code runs, on its own account.
+  # Every copy is laid down; Wine is told to prefer a native file only for
+  # the DLLs outside that closure of static imports, which are the ones the
+  # installer itself must keep from loading.
+  objdump=$(cache_value CMAKE_OBJDUMP)
+  case "$arch" in
+    i686) builtins=/usr/lib/i386-linux-gnu/wine/i386-windows ;;
+    *)    builtins=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows ;;
+  esac
+  closure=" " pending="$imports"
+  while [ -n "$pending" ]; do
+    next=
+    for dll in $pending; do
+      case "$closure" in *" $dll "*) continue ;; esac
+      closure="$closure$dll "
+      [ -f "$builtins/$dll" ] || continue
+      next="$next $("$objdump" -p "$builtins/$dll" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | tr '\n' ' ')"
+    done
+    pending=$next
+  done
+  overrides= tested=
+  for dll in $imports $loaded; do
+    cp "$build/tests/planted_probe.dll" "$run_dir/$dll"
+    case "$closure" in *" $dll "*) continue ;; esac
+    overrides="$overrides${dll%.dll}=n,b;"
+    tested="$tested $dll"
+  done
+  echo "planted beside Install.exe and preferred by Wine:$tested"
+  export WINEDLLOVERRIDES="$overrides$WINEDLLOVERRIDES"
+  export BOX_PROBE_MARKERS="Z:${markers//\//\\}"
+fi
+
+cd "$run_dir"
 # Wine's own errors about the display or a driver explain a window that never
 # comes; the rest of its chatter stays off.
-WINEDEBUG=-all,err+winediag "$BOX_WINE" "$build/bin/Install.exe" >"$work/wine.log" 2>&1 &
+WINEDEBUG=${BOX_E2E_WINEDEBUG:--all,err+winediag} "$BOX_WINE" "$installer" >"$work/wine.log" 2>&1 &
 installer_pid=$!
 
 # The clocks below start once Wine runs the program itself (it then names the
@@ -323,5 +377,10 @@ done
 requests=$(curl -s "http://127.0.0.1:$api_port/_log?tag=default")
 [ "$(grep -c '^valid ' <<<"$requests")" -ge 1 ] || fail "no signed report: $requests"
 ! grep -q '^invalid ' <<<"$requests" || fail "a report with a bad signature: $requests"
+
+if [ "$scenario" = planted ]; then
+  loaded_probes=$(ls "$markers")
+  [ -z "$loaded_probes" ] || fail "planted DLLs were loaded: $loaded_probes"
+fi
 
 echo "PASS $scenario"

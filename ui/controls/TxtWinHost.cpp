@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ui/controls/RichEditUI.h"
+#include "ui/core/SystemLibrary.h"
 #include "ui/core/UIManager.h"
 
 namespace SkinUI {
@@ -27,19 +28,13 @@ struct TEngineLibrary {
 };
 
 // Loaded once for the process and kept: engines of any window may live
-// until the end. The full system path keeps a "msftedit.dll" lying beside
-// the installer (in a downloads folder, say) from being loaded instead; the
-// installer runs with administrator rights.
+// until the end. Only the system's copy: the installer runs with
+// administrator rights from a downloads folder, where a "msftedit.dll" may lie.
 const TEngineLibrary& EngineLibrary()
 {
     static const TEngineLibrary library = [] {
         TEngineLibrary loaded;
-        wchar_t directory[MAX_PATH] = {};
-        UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return loaded;
-        std::wstring path(directory, length);
-        path += L"\\msftedit.dll";
-        loaded.module = ::LoadLibraryW(path.c_str());
+        loaded.module = LoadSystemLibrary(L"msftedit.dll");
         if (loaded.module == nullptr) return loaded;
         loaded.create = reinterpret_cast<CreateTextServicesProc>(
             reinterpret_cast<void*>(::GetProcAddress(loaded.module, "CreateTextServices")));

@@ -13,6 +13,7 @@
 #include "ui/controls/ControlUI.h"
 #include "ui/core/AttrValue.h"
 #include "ui/core/ResourceSettings.h"
+#include "ui/core/SystemLibrary.h"
 #include "ui/core/UIManagerShared.h"
 
 namespace SkinUI {
@@ -79,8 +80,13 @@ CUIManager::CUIManager()
 {
     CUIManagerShared& shared = CUIManagerShared::Get();
     if (!shared.commonControlsReady) {
+        // Loaded here rather than imported: comctl32 is no KnownDLL, and at
+        // load it may pull in others (uxtheme) by name. By now the process
+        // searches the system folder only; the manifest still selects the
+        // side-by-side version 6.
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
-        ::InitCommonControlsEx(&controls);
+        auto init = SystemFunction<decltype(&::InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
+        if (init != nullptr) init(&controls);
         shared.commonControlsReady = true;
     }
 }

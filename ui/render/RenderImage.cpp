@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "ui/core/SystemLibrary.h"
 #include "ui/render/ImageData.h"
 #include "ui/render/ImageTable.h"
 
@@ -13,23 +14,13 @@ namespace {
 
 AlphaBlendProc g_testBlend = nullptr;
 
-// msimg32 is loaded by full path from the system folder, never from the
-// program's folder, where a planted DLL would be found first.
+// msimg32 is not a KnownDLL: only the system folder's copy, never one
+// planted beside the program.
 AlphaBlendProc SystemAlphaBlend()
 {
     static const AlphaBlendProc proc = [] {
-        HMODULE module = ::GetModuleHandleW(L"msimg32.dll");
-        if (module == nullptr) {
-            wchar_t path[MAX_PATH];
-            UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-            const wchar_t kName[] = L"\\msimg32.dll";
-            if (length > 0 && length + sizeof(kName) / sizeof(kName[0]) <= MAX_PATH) {
-                wcscpy(path + length, kName);
-                module = ::LoadLibraryW(path);
-            }
-        }
-        FARPROC found = module ? ::GetProcAddress(module, "AlphaBlend") : nullptr;
-        return found ? reinterpret_cast<AlphaBlendProc>(reinterpret_cast<void*>(found)) : &OwnAlphaBlend;
+        auto found = SystemFunction<AlphaBlendProc>(L"msimg32.dll", "AlphaBlend");
+        return found != nullptr ? found : &OwnAlphaBlend;
     }();
     return proc;
 }
