@@ -47,9 +47,11 @@ LONG OpenUninstallKey(HKEY* keyOut, const wchar_t* name)
 
 LONG SetStringValue(HKEY key, const wchar_t* valueName, const wchar_t* text)
 {
+    // The terminator counts: readers that take the data as it is stored
+    // (RegQueryValueExW) would otherwise get a string without its end.
     CUIString value(text);
     return RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.GetData()),
-                          static_cast<DWORD>(value.GetLength()) * 2);
+                          static_cast<DWORD>(value.GetLength() + 1) * 2);
 }
 
 void AddRegeditKeyAndValues()
@@ -58,7 +60,9 @@ void AddRegeditKeyAndValues()
     if (OpenUninstallKey(key.Receive(), InstallSettings::appName) != ERROR_SUCCESS) return;
     SetStringValue(key.Get(), L"DisplayIcon", InstallSettings::installDir + InstallSettings::exeName);
     SetStringValue(key.Get(), L"DisplayName", InstallSettings::boxName);
-    SetStringValue(key.Get(), L"UninstallString", InstallSettings::installDir + L"Uninstall.exe");
+    // Quoted: unquoted, the system's command-line parsing of a path with
+    // spaces would first try "C:\Program.exe", with administrator rights.
+    SetStringValue(key.Get(), L"UninstallString", L"\"" + InstallSettings::installDir + L"Uninstall.exe\"");
     SetStringValue(key.Get(), L"Publisher", InstallSettings::publisher);
     SetStringValue(key.Get(), L"DisplayVersion", InstallSettings::version);
 }

@@ -4,9 +4,8 @@
 // REG_SZ values. Needs the administrator rights the installer asks for.
 //
 // On 64-bit Windows the path names Wow6432Node itself, where the 32-bit
-// installer's view of the key lies. The string data go without their
-// terminating zero (twice the characters in bytes); RegGetValue adds it
-// when reading.
+// installer's view of the key lies. The string data go with their
+// terminating zero.
 
 #include <windows.h>
 
@@ -23,5 +22,5 @@ void AddRegeditKeyAndValues();
 // Creates or opens the key of `name`; the Windows result code.
 LONG OpenUninstallKey(HKEY* keyOut, const wchar_t* name);
 
-// One REG_SZ value of 2 bytes per character, no terminator.
+// One REG_SZ value, its terminator included.
 LONG SetStringValue(HKEY key, const wchar_t* valueName, const wchar_t* text);

@@ -369,6 +369,8 @@ for value in DisplayName DisplayIcon DisplayVersion Publisher UninstallString; d
   grep -q "\"$value\"=" "$work/key.txt" || fail "uninstall value $value"
 done
 grep -q '"DisplayName"="Box"' "$work/key.txt" || fail "DisplayName"
+grep -qF '"UninstallString"="\"C:\\Program Files\\Box\\Uninstall.exe\""' "$work/key.txt" ||
+  fail "UninstallString not the quoted path: $(grep UninstallString "$work/key.txt")"
 
 log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
 for line in '\[D\] \[thread [0-9]+\] downloading' '\[I\] \[thread [0-9]+\] range0-' '\[D\] \[thread [0-9]+\] Unzip success!'; do

@@ -36,13 +36,10 @@ Value Read(HKEY key, const wchar_t* name)
     return value;
 }
 
-// The values are written with twice their characters as the byte count, no
-// terminator. Wine's RegSetValueExW stores the terminator that such a count
-// leaves out (the character after the data is read from the caller's
-// string): what comes back is the text with its terminator, except for an
-// empty text, which stays empty.
-DWORD StoredBytes(const std::wstring& text) { return text.empty() ? 0 : static_cast<DWORD>(text.size() * 2 + 2); }
-std::wstring Stored(const std::wstring& text) { return text.empty() ? text : text + L'\0'; }
+// Every value is stored with its terminator, the empty one too: a reader
+// that takes the data as stored gets a terminated string.
+DWORD StoredBytes(const std::wstring& text) { return static_cast<DWORD>(text.size() * 2 + 2); }
+std::wstring Stored(const std::wstring& text) { return text + L'\0'; }
 
 // Where the key of a 32-bit installer lands, asked of the system the test
 // runs on (a 32-bit prefix, or a 64-bit one with this build under WoW64 or
@@ -108,7 +105,8 @@ TEST(UninstallRegistration, FiveStringValuesWhereA32BitProgramFindsThem)
     } expected[] = {
         {L"DisplayIcon", L"C:\\Program Files\\Box With Spaces\\盒子 Box.exe"},
         {L"DisplayName", L"盒子 Box"},
-        {L"UninstallString", L"C:\\Program Files\\Box With Spaces\\Uninstall.exe"},  // no quotation marks
+        // Quoted: the path has spaces, and the command line is run elevated.
+        {L"UninstallString", L"\"C:\\Program Files\\Box With Spaces\\Uninstall.exe\""},
         {L"Publisher", L""},
         {L"DisplayVersion", L"1.0.0.0"},
     };
