@@ -5,8 +5,9 @@
 
 #include <string>
 
-// `path` with `appName` appended as a last component unless it already holds
-// it anywhere (case counts), and with a trailing backslash. The result is
+// `path` with `appName` appended as a last component unless its last
+// component already is that name (as the file system compares names), and
+// with a trailing backslash. A root always gets the name appended. The result is
 // bounded like the shell's path buffers (260 characters); a longer one comes
 // back empty, since a cut path would name another folder.
 std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& appName);

@@ -151,8 +151,14 @@ void SetupingWnd::StartSetup()
         error = ERROR_FILENAME_EXCED_RANGE;
     } else {
         InstallSettings::installDir = dir.c_str();
-        if (PathFileExistsW(dir.c_str())) {
+        // Without the trailing backslash, or a file of that name would not
+        // be seen.
+        const std::wstring bare = dir.substr(0, dir.size() - 1);
+        const DWORD attributes = GetFileAttributesW(bare.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             ready = true;
+        } else if (attributes != INVALID_FILE_ATTRIBUTES) {
+            error = ERROR_DIRECTORY;  // a file of that name: never installed into
         } else {
             error = SHCreateDirectory(GetHWND(), dir.c_str());
             if (error == 0) ready = PathFileExistsW(dir.c_str()) != FALSE;

@@ -127,16 +127,30 @@ TEST_F(Wizard, NextAppendsTheApplicationNameCreatesTheFolderAndStarts)
     EXPECT_TRUE(g_prompted.empty());
 }
 
-TEST_F(Wizard, NextWithAnExistingDirectoryThatNamesTheApplicationKeepsIt)
+TEST_F(Wizard, NextWithTheApplicationsExistingFolderKeepsIt)
 {
     TempDir dir;
-    std::wstring existing = dir / L"MyBoxes\\";
+    std::wstring existing = dir / L"Box\\";
     CreateDirectoryW(existing.c_str(), nullptr);
     wizard->txtDir->SetText(existing.c_str());
     wizard->StartSetup();
     EXPECT_EQ(std::wstring(InstallSettings::installDir), existing);
     MSG message;
     EXPECT_TRUE(PeekMessageW(&message, wizard->GetHWND(), WM_SETUP_START, WM_SETUP_START, PM_REMOVE));
+}
+
+TEST_F(Wizard, AFileWhereTheFolderWouldBeIsRefused)
+{
+    TempDir dir;
+    HANDLE file = CreateFileW((dir / L"Box").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    wizard->txtDir->SetText(dir.Path().c_str());
+    wizard->StartSetup();
+    EXPECT_EQ(g_prompted, L"创建文件夹失败：The path names a file, not a folder.");
+    EXPECT_EQ(TakePostedClose(wizard->GetHWND()), 2);
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, wizard->GetHWND(), WM_SETUP_START, WM_SETUP_START, PM_REMOVE));
 }
 
 TEST_F(Wizard, ARelativeDirectoryIsRefusedWithTheShellsReason)
