@@ -8,6 +8,8 @@ CUIString InstallSettings::appName;
 CUIString InstallSettings::version;
 CUIString InstallSettings::publisher;
 CUIString InstallSettings::boxName;
+std::string InstallSettings::packageSha256;
+long long InstallSettings::packageSize = 0;
 
 void InstallSettings::SetDefaults()
 {

@@ -2,6 +2,8 @@
 // The process-wide install settings. Written on the UI thread only, and only
 // before the install thread starts; read without a lock afterwards.
 
+#include <string>
+
 #include "ui/core/UIString.h"
 
 struct InstallSettings {
@@ -11,7 +13,11 @@ struct InstallSettings {
     static SkinUI::CUIString version;     // DisplayVersion
     static SkinUI::CUIString publisher;   // Publisher
     static SkinUI::CUIString boxName;     // the user's name for the box; empty until accepted
+    // The package the build pins: its SHA-256 in lower-case hex and its size.
+    // Empty (and 0) when the build pins none; SetDefaults leaves them alone.
+    static std::string packageSha256;
+    static long long packageSize;
 
-    // The compiled-in defaults, in field order.
+    // The compiled-in defaults of the six texts, in field order.
     static void SetDefaults();
 };

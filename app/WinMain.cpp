@@ -1,5 +1,5 @@
 // The GUI entry point. The program reads no command line and no
-// configuration; every setting is compiled in.
+// configuration; every setting is compiled in, the package pin included.
 
 #include <windows.h>
 #include <objbase.h>
@@ -8,6 +8,12 @@
 #include "app/InstallSettings.h"
 #include "windows/SetupingWnd.h"
 
+// Written by the build when it pins the package: BOX_PACKAGE_SHA256 and
+// BOX_PACKAGE_SIZE.
+#ifdef BOX_PACKAGE_PIN_HEADER
+#include BOX_PACKAGE_PIN_HEADER
+#endif
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
     SetUnhandledExceptionFilter(CrashDumpFilter);
@@ -15,6 +21,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     RestrictDllSearchToSystem();
     CoInitialize(nullptr);
     InstallSettings::SetDefaults();
+#ifdef BOX_PACKAGE_SHA256
+    InstallSettings::packageSha256 = BOX_PACKAGE_SHA256;
+    InstallSettings::packageSize = BOX_PACKAGE_SIZE;
+#endif
 
     RunSetupWizard(instance);
 

@@ -1,10 +1,14 @@
 #include "install/InstallSequence.h"
 
 #include <objbase.h>
+#include <bcrypt.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <utility>
 
 #include "app/InstallSettings.h"
+#include "install/CngHash.h"
 #include "install/InstallCountReport.h"
 #include "install/SetupMessages.h"
 #include "install/Shortcuts.h"
@@ -53,59 +57,130 @@ void ReportUnzipResult(HWND window, int result)
     }
 }
 
-// Downloads and extracts, up to three passes. False when the installation
-// stops here: cancelled, or every pass failed.
-bool DownloadAndExtract(HWND window, const InstallSequenceOptions& options)
+// "（第 N 次）": which attempt the user is looking at.
+std::wstring Attempt(const wchar_t* what, int attempt)
+{
+    wchar_t text[160];
+    swprintf(text, 160, L"%ls（第 %d 次）", what, attempt);
+    return text;
+}
+
+// The downloaded file against the package the build pins: size first (no
+// hashing of a file that cannot match), then SHA-256. An empty pin passes.
+bool PackageMatchesPin(const wchar_t* package, const PackagePin& pin)
+{
+    if (pin.sha256.empty()) return true;
+    auto logger = MyLog::GetLogger();
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    long long size = -1;
+    if (GetFileAttributesExW(package, GetFileExInfoStandard, &data)) {
+        size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    if (size != pin.size) {
+        logger->error("package check failed: {} bytes, the build pins {}", size, pin.size);
+        return false;
+    }
+    std::string sha = HashFileHex(BCRYPT_SHA256_ALGORITHM, package);
+    if (sha != pin.sha256) {
+        logger->error("package check failed: SHA-256 {}, the build pins {}", sha.empty() ? "(none)" : sha,
+                      pin.sha256);
+        return false;
+    }
+    logger->info("package check passed: SHA-256 {}", sha);
+    return true;
+}
+
+// Downloads, checks, extracts and renames, up to three passes. False when
+// the installation stops here: cancelled, out of disk space, or every pass
+// failed. Each failed pass is logged (with the entry or file at fault) and
+// told to the user.
+bool DownloadExtractAndRename(HWND window, const InstallSequenceOptions& options)
 {
     std::string installDir = Ansi(InstallSettings::installDir);
+    auto logger = MyLog::GetLogger();
     for (int pass = 1;; ++pass) {
         wchar_t package[MAX_PATH] = {};
         if (!SaveZipToDir(InstallSettings::installDir, package, window, options.download)) return false;
         PostStatusText(window, L"SaveZipToDir finish");
 
-        int result = UnzipWidthProgress(Ansi(package).c_str(), installDir.c_str(), window);
-        if (result == kUnzipCancelled) return false;
-        ReportUnzipResult(window, result);
-        if (result == kUnzipOk) return true;
+        const wchar_t* failed = nullptr;
+        if (!PackageMatchesPin(package, options.pin)) {
+            // Never extracted: the next pass fetches it again from byte 0.
+            DeleteFileW(package);
+            failed = L"安装包校验失败，正在重新下载";
+        } else {
+            ExtractFailure failure;
+            int result = UnzipWidthProgress(Ansi(package).c_str(), installDir.c_str(), window, &failure);
+            if (result == kUnzipCancelled) return false;
+            ReportUnzipResult(window, result);
+            if (result == kUnzipNotEnoughSpace) {
+                // Another pass would only fetch the same bytes again.
+                logger->error("not enough disk space: {}", failure.reason);
+                wchar_t text[200];
+                swprintf(text, 200, L"磁盘空间不足，安装已停止：需要 %lld MB，可用 %lld MB",
+                         static_cast<long long>((failure.needed + 1048575) / 1048576),
+                         static_cast<long long>(failure.available / 1048576));
+                PostNotice(window, text);
+                return false;
+            }
+            if (result != kUnzipOk) {
+                if (!failure.entry.empty()) {
+                    logger->error(fmt::runtime(Text936("解压失败: {} ({})")), failure.entry, failure.reason);
+                }
+                failed = L"解压失败，正在重新下载";
+            } else {
+                std::wstring target;
+                if (RenameExecutables(&target)) return true;
+                logger->error("cannot replace {} (the program may be running)", Ansi(target.c_str()));
+                failed = L"无法替换正在运行的程序，请先关闭它";
+            }
+        }
 
         MyLog::GetLogger()->info(fmt::runtime(Text936("Unzip failed，redownload")));
         if (pass == kInstallPasses) {
             MyLog::GetLogger()->info(fmt::runtime(Text936("解压失败,安装中止")));
+            PostNotice(window, L"安装失败，请检查网络后重新运行安装程序（按 Esc 退出）");
             return false;
         }
+        PostNotice(window, Attempt(failed, pass + 1).c_str());
     }
 }
 
 }  // namespace
 
-bool RenameIfExists(const char* from, const char* to)
+RenameOutcome RenameIfExists(const wchar_t* from, const wchar_t* to)
 {
-    FILE* file = fopen(from, "r");
-    if (file == nullptr) return false;
-    fclose(file);
-    // The C runtime's rename does not replace an existing target; a second
-    // installation into the same folder keeps both files as they are.
-    if (rename(from, to) != 0) GetLastError();
-    return true;
+    if (GetFileAttributesW(from) == INVALID_FILE_ATTRIBUTES) return RenameOutcome::NotInPackage;
+    // The fresh copy replaces what an earlier installation left: keeping the
+    // old program would be an upgrade reported as done while nothing changed.
+    if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return RenameOutcome::Renamed;
+    return RenameOutcome::Failed;
 }
 
-void RenameExecutables()
+bool RenameExecutables(std::wstring* failedTarget)
 {
-    std::string dir = Ansi(InstallSettings::installDir);
-    std::string boxName = Ansi(InstallSettings::boxName);
-    RenameIfExists((dir + "Corvina.exe").c_str(), (dir + Ansi(InstallSettings::exeName)).c_str());
-    RenameIfExists((dir + "CorvinaMain.exe").c_str(), (dir + boxName + "M.exe").c_str());
-    RenameIfExists((dir + "CvnBrowserAide.exe").c_str(), (dir + boxName + "A.exe").c_str());
+    const std::wstring dir = InstallSettings::installDir.GetData();
+    const std::wstring boxName = InstallSettings::boxName.GetData();
+    const std::pair<std::wstring, std::wstring> renames[] = {
+        {dir + L"Corvina.exe", dir + InstallSettings::exeName.GetData()},
+        {dir + L"CorvinaMain.exe", dir + boxName + L"M.exe"},
+        {dir + L"CvnBrowserAide.exe", dir + boxName + L"A.exe"},
+    };
+    for (const auto& rename : renames) {
+        if (RenameIfExists(rename.first.c_str(), rename.second.c_str()) == RenameOutcome::Failed) {
+            if (failedTarget != nullptr) *failedTarget = rename.second;
+            return false;
+        }
+    }
+    return true;
 }
 
 unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options)
 {
     {
         ComApartment com;
-        if (!DownloadAndExtract(window, options)) return 0;
+        if (!DownloadExtractAndRename(window, options)) return 0;
         PostStatusText(window, L"UnzipWidthProgress finish");
-
-        RenameExecutables();
         PostStatusText(window, L"DeleteFile");
         CreateShortCut(window);
         PostStatusText(window, L"CreateShortCut");
@@ -121,5 +196,8 @@ unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options)
 
 unsigned __stdcall InstallThreadProc(void* argument)
 {
-    return RunInstallSequence(static_cast<HWND>(argument), InstallSequenceOptions());
+    InstallSequenceOptions options;
+    options.pin.sha256 = InstallSettings::packageSha256;
+    options.pin.size = InstallSettings::packageSize;
+    return RunInstallSequence(static_cast<HWND>(argument), options);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The installation proper, on a thread of its own beside the setup window:
-// up to three passes of download and extraction, then the renaming of the
-// packaged executables, the shortcuts, the uninstall entry and the
-// install-count report, with a status text posted after each step and
-// WM_SETUP_FINISHED after a complete run only.
+// up to three passes of download, check against the build's package pin,
+// extraction and renaming of the packaged executables, then the shortcuts,
+// the uninstall entry and the install-count report, with a status text posted
+// after each step and WM_SETUP_FINISHED after a complete run only. A failed
+// pass, and the end of the last one, are told to the user (PostNotice).
 //
 // The thread argument is the setup window's native handle (the window passes
 // GetHWND() cast to a pointer), not the window object: every step that posts
@@ -21,12 +22,20 @@
 #include "install/MyHttp.h"
 #include "install/PackageDownload.h"
 
-// The shipped run uses the defaults; tests point it at their own servers and
-// shorten the pauses.
+// The package a build pins (InstallSettings::packageSha256 and ...Size):
+// lower-case hex SHA-256 and size in bytes. An empty hash pins nothing.
+struct PackagePin {
+    std::string sha256;
+    long long size = 0;
+};
+
+// The shipped run uses the defaults and the build's pin; tests point it at
+// their own servers and shorten the pauses.
 struct InstallSequenceOptions {
     DownloadOptions download;
     std::string apiServer;  // empty: the compiled-in API server
     MyHttp::Limits reportLimits;
+    PackagePin pin;
 };
 
 constexpr int kInstallPasses = 3;
@@ -37,10 +46,11 @@ unsigned __stdcall InstallThreadProc(void* argument);
 unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options);
 
 // Gives Corvina.exe, CorvinaMain.exe and CvnBrowserAide.exe in installDir the
-// names exeName, boxName + "M.exe" and boxName + "A.exe". An existing target
-// is not replaced.
-void RenameExecutables();
+// names exeName, boxName + "M.exe" and boxName + "A.exe", replacing what an
+// earlier installation left there. False when one cannot be replaced (the
+// program is running), with that target in `failedTarget`: the pass fails.
+// An executable the package lacks is passed over.
+bool RenameExecutables(std::wstring* failedTarget = nullptr);
 
-// False when `from` cannot be opened; otherwise true, whether or not the
-// rename itself succeeded.
-bool RenameIfExists(const char* from, const char* to);
+enum class RenameOutcome { Renamed, NotInPackage, Failed };
+RenameOutcome RenameIfExists(const wchar_t* from, const wchar_t* to);

@@ -72,6 +72,19 @@ bool BodyContinuesFile(PackageFile& package)
     return Truncate(package.file);
 }
 
+// What the answer says its body is: the ETag, else the Last-Modified date;
+// empty when it says neither.
+std::string Validator(CURL* handle)
+{
+    for (const char* name : {"ETag", "Last-Modified"}) {
+        curl_header* header = nullptr;
+        if (curl_easy_header(handle, name, 0, CURLH_HEADER, -1, &header) == CURLHE_OK && header->value[0] != '\0') {
+            return header->value;
+        }
+    }
+    return std::string();
+}
+
 void DebugOutputTransferError(CURLcode result)
 {
     char message[1024] = {};
@@ -100,13 +113,15 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* packageFile)
     if (!package->startChecked) {
         package->startChecked = true;
         if (!BodyContinuesFile(*package)) return 0;
+        // The file's bytes now come from this answer's entity.
+        if (package->validator != nullptr) *package->validator = Validator(package->handle);
     }
     return fwrite(data, size, count, package->file) * size;
 }
 
 int DownloadPackage(const char* path, HWND window) { return DownloadPackage(path, window, DownloadOptions()); }
 
-int DownloadPackage(const char* path, HWND window, const DownloadOptions& options)
+int DownloadPackage(const char* path, HWND window, const DownloadOptions& options, std::string* validator)
 {
     CurlGlobal global;
     std::unique_ptr<CURL, EasyHandleCleanup> handle(curl_easy_init());
@@ -150,8 +165,16 @@ int DownloadPackage(const char* path, HWND window, const DownloadOptions& option
     std::string range = std::to_string(package.offset) + "-";
     MyLog::GetLogger()->info("range{}", range);
 
+    package.validator = validator;
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &package);
     curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
+    // Resuming: the rest only if the server's package is still the one whose
+    // start we hold; otherwise it sends the whole new one (200).
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, &curl_slist_free_all);
+    if (package.offset > 0 && validator != nullptr && !validator->empty()) {
+        headers.reset(curl_slist_append(nullptr, ("If-Range: " + *validator).c_str()));
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    }
 
     CURLcode result = curl_easy_perform(curl);
     if (result == CURLE_ABORTED_BY_CALLBACK) return kDownloadCancelled;
@@ -184,15 +207,20 @@ bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const D
     char narrowPath[MAX_PATH * 2] = {};
     WideCharToMultiByte(CP_ACP, 0, path, -1, narrowPath, sizeof narrowPath, nullptr, nullptr);
 
-    for (;;) {
+    std::string validator;
+    for (int failures = 0;;) {
         if (cancelEvent == nullptr)
             Sleep(options.pauseMs);  // nobody can cancel, but the pause between attempts stays
         else if (WaitForSingleObject(cancelEvent, options.pauseMs) == WAIT_OBJECT_0)
             return false;
         MyLog::GetLogger()->debug("downloading");
         PostStatusText(window, L"downloading");
-        int result = DownloadPackage(narrowPath, window, options);
+        int result = DownloadPackage(narrowPath, window, options, &validator);
         if (result == kDownloadOk) return true;
         if (result == kDownloadCancelled) return false;
+        // The user sees it keep trying, and can still leave with Escape.
+        wchar_t notice[80];
+        swprintf(notice, 80, L"网络连接失败，正在重试（第 %d 次）", ++failures);
+        PostNotice(window, notice);
     }
 }

@@ -29,7 +29,8 @@ struct DownloadOptions {
 
 // Fills `path` (260 wide characters) with installDir\temp.zip, deletes an
 // old file there and tries until an attempt succeeds (true) or the user asks
-// to stop (false).
+// to stop (false). After each failed attempt the user is told which retry
+// comes next.
 bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window);
 bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options);
 
@@ -40,8 +41,12 @@ enum : int {
 };
 
 // One attempt: appends to the narrow `path` from its current length.
+// `validator` is what the server said the file's bytes are (its ETag, else
+// its Last-Modified): a resumed request carries it in If-Range, so a package
+// replaced on the server since is sent whole instead of spliced onto the
+// old bytes. The attempt updates it from the answer whose body it writes.
 int DownloadPackage(const char* path, HWND window);
-int DownloadPackage(const char* path, HWND window, const DownloadOptions& options);
+int DownloadPackage(const char* path, HWND window, const DownloadOptions& options, std::string* validator = nullptr);
 
 // The transfer-information callback's record; lives on the stack of one attempt.
 struct DownloadProgress {
@@ -60,6 +65,7 @@ struct PackageFile {
     CURL* handle = nullptr;
     int64_t offset = 0;
     bool startChecked = false;
+    std::string* validator = nullptr;  // updated when the body is written
 };
 
 // libcurl's write callback: appends the block to the package file. Before the

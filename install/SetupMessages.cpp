@@ -11,11 +11,19 @@ void RequestCancel()
     if (cancelEvent != nullptr) SetEvent(cancelEvent);
 }
 
-void PostStatusText(HWND window, const wchar_t* text)
+namespace {
+
+void PostText(HWND window, const wchar_t* text, LPARAM kind)
 {
     auto* payload = new SkinUI::CUIString(text);
-    if (!PostMessageW(window, WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(payload), 0)) delete payload;
+    if (!PostMessageW(window, WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(payload), kind)) delete payload;
 }
+
+}  // namespace
+
+void PostStatusText(HWND window, const wchar_t* text) { PostText(window, text, 0); }
+
+void PostNotice(HWND window, const wchar_t* text) { PostText(window, text, kStatusForUser); }
 
 namespace {
 

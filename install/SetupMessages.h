@@ -13,6 +13,9 @@
 //   WM_SETUP_STATUS_TEXT       install thread -> window. wParam: a heap
 //                              SkinUI::CUIString* that the receiver owns from
 //                              the moment it is posted and must delete.
+//                              lParam: kStatusForUser when the text is for the
+//                              user's eyes (a retry, a failure), 0 for the
+//                              step-by-step trace.
 //   WM_SETUP_FINISHED          install thread -> window, once, after the last
 //                              step of a complete run; never after an aborted
 //                              or cancelled one.
@@ -39,9 +42,13 @@ extern std::mutex cancelMutex;
 // Window side: signal cancelEvent under cancelMutex.
 void RequestCancel();
 
+constexpr LPARAM kStatusForUser = 1;
+
 // Posts a copy of `text`. When the post fails the copy is freed here: nobody
 // else could ever own it.
 void PostStatusText(HWND window, const wchar_t* text);
+// The same, for the user: what is going wrong and what happens next.
+void PostNotice(HWND window, const wchar_t* text);
 
 // Both reporters test cancelEvent first. They return false when the user has
 // asked to stop: the caller then stops its transfer or extraction, closes

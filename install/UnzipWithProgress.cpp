@@ -17,6 +17,7 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -25,11 +26,26 @@
 namespace {
 
 constexpr size_t kNameBufferBytes = kMaxEntryNameBytes;
+constexpr int64_t kSpareBytes = 1048576;
 
 #ifdef _WIN32
 
 int MakeOneDirectory(const char* path) { return _mkdir(path); }
 int ChangeDirectory(const char* path) { return _chdir(path); }
+
+bool IsDirectory(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Free bytes for this process at the current directory; -1 when unknown.
+int64_t FreeBytesHere()
+{
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(".", &available, nullptr, nullptr)) return -1;
+    return available.QuadPart > static_cast<ULONGLONG>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(available.QuadPart);
+}
 
 // The archive stores local wall-clock time without a zone; it is read as the
 // local time of this machine. The last-access time stays as it was.
@@ -51,6 +67,20 @@ bool SetTimesFromEntry(FILE* file, uLong dosDate)
 int MakeOneDirectory(const char* path) { return mkdir(path, 0777); }
 int ChangeDirectory(const char* path) { return chdir(path); }
 
+bool IsDirectory(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+int64_t FreeBytesHere()
+{
+    struct statvfs info;
+    if (statvfs(".", &info) != 0) return -1;
+    const uint64_t bytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+    return bytes > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(bytes);
+}
+
 // Natively there is no creation time; the modification time gets the stored
 // local time, the access time is left alone.
 bool SetTimesFromEntry(FILE* file, uLong dosDate)
@@ -70,6 +100,17 @@ bool SetTimesFromEntry(FILE* file, uLong dosDate)
 }
 
 #endif
+
+// Notes which entry failed and why, for the caller's log; returns `code`.
+int Fail(const ExtractProgress& progress, const char* entry, const char* reason, int code)
+{
+    printf("%s: %s\n", entry, reason);
+    if (progress.failure != nullptr) {
+        progress.failure->entry = entry;
+        progress.failure->reason = reason;
+    }
+    return code;
+}
 
 // The archive library's codes of -100 and below keep their meaning; its
 // smaller ones and zlib's (-1 to -6) would read as -1 to -3 to the sequence.
@@ -131,7 +172,9 @@ int MakeDirectoryPath(const char* path)
         while (*p != '\0' && *p != '\\' && *p != '/') ++p;
         char hold = *p;
         *p = '\0';
-        if (MakeOneDirectory(buffer) == -1 && errno == ENOENT) {
+        // A level that is there already must be a folder: a file of that
+        // name (an entry "a" before "a/b") leaves nowhere to put the rest.
+        if (MakeOneDirectory(buffer) == -1 && !IsDirectory(buffer)) {
             printf("couldn't create directory %s\n", buffer);
             return 0;
         }
@@ -157,8 +200,8 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
                                    ? EntryNameProblem::TooLong
                                    : CheckEntryName(std::string_view(name, info.size_filename));
     if (problem != EntryNameProblem::None) {
-        printf("refused entry name (%s)\n", DescribeEntryNameProblem(problem));
-        return kUnzipRefusedEntryName;
+        name[kNameBufferBytes - 1] = '\0';
+        return Fail(progress, name, DescribeEntryNameProblem(problem), kUnzipRefusedEntryName);
     }
 
     std::unique_ptr<char, FreeDeleter> block(static_cast<char*>(std::malloc(kExtractBlockBytes)));
@@ -172,8 +215,17 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         printf("creating directory: %s\n", name);
         // Its parents normally come first in the archive; when they do not,
         // the whole path is made.
-        if (MakeOneDirectory(name) != 0 && errno == ENOENT) MakeDirectoryPath(name);
+        if (MakeOneDirectory(name) == 0 || IsDirectory(name)) return 0;
+        int made = MakeDirectoryPath(name);
+        if (made == kUnzipOutOfMemory) return made;
+        if (made != 1) return Fail(progress, name, "folder cannot be made", kUnzipCannotCreate);
         return 0;
+    }
+
+    // Stored data are the file itself: sizes that differ mean data beyond
+    // (or short of) what the directory declares.
+    if (info.compression_method == 0 && info.compressed_size != info.uncompressed_size) {
+        return Fail(progress, name, "stored entry whose data and declared size differ", kUnzipSizeMismatch);
     }
 
     err = unzOpenCurrentFilePassword(archive, nullptr);
@@ -192,14 +244,15 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         output = fopen(name, "wb");
     }
     if (output == nullptr) {
-        printf("error opening %s\n", name);
-        err = unzCloseCurrentFile(archive);
-        if (err != UNZ_OK) printf("error %d with zipfile in unzCloseCurrentFile\n", err);
-        return err == UNZ_OK ? 0 : EntryFailure(err);
+        // In use (the old program still running), read-only, or a folder in
+        // the way: the installation would be missing this file.
+        unzCloseCurrentFile(archive);
+        return Fail(progress, name, "file cannot be created", kUnzipCannotCreate);
     }
 
     printf(" extracting: %s\n", name);
     int copyResult = 0;
+    uint64_t entryBytes = 0;
     for (;;) {
         int got = unzReadCurrentFile(archive, block.get(), kExtractBlockBytes);
         if (got < 0) {
@@ -208,6 +261,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
             break;
         }
         if (got == 0) break;
+        entryBytes += static_cast<uint64_t>(got);
         if (fwrite(block.get(), static_cast<size_t>(got), 1, output) != 1) {
             printf("error in writing extracted file\n");
             copyResult = kUnzipWriteFailed;
@@ -225,6 +279,13 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         printf("error in writing extracted file\n");
         copyResult = kUnzipWriteFailed;
     }
+    // The archive reader never gives more than the declared size, and checks
+    // the checksum only when it gave all of it: data that end early would
+    // pass for a whole file.
+    if (copyResult == 0 && entryBytes != info.uncompressed_size) {
+        copyResult = Fail(progress, name, "data end short of the declared size", kUnzipSizeMismatch);
+    }
+    if (copyResult == kUnzipWriteFailed) Fail(progress, name, "file cannot be written (disk full?)", copyResult);
     if (copyResult == 0) SetTimesFromEntry(output, info.dosDate);
     fclose(output);
     if (copyResult != 0) {
@@ -240,7 +301,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
     return 0;
 }
 
-int64_t ComputeTotalSize(unzFile archive)
+int64_t ComputeTotalSize(unzFile archive, ExtractFailure* failure)
 {
     unz_global_info64 global;
     if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return -1;
@@ -255,6 +316,10 @@ int64_t ComputeTotalSize(unzFile archive)
         if (problem != EntryNameProblem::None) {
             printf("refused entry name %.*s (%s)\n", static_cast<int>(info.size_filename < 255 ? info.size_filename : 255),
                    name, DescribeEntryNameProblem(problem));
+            if (failure != nullptr) {
+                failure->entry.assign(name, info.size_filename < 255 ? info.size_filename : 255);
+                failure->reason = DescribeEntryNameProblem(problem);
+            }
             return kUnzipRefusedEntryName;
         }
         // Sizes come from the archive and may be anything; the total only
@@ -307,19 +372,35 @@ int UnzipWidthProgress(const char* archivePath, const char* destinationDir, cons
     }
     printf("%s opened\n", openedName.c_str());
 
-    int64_t total = ComputeTotalSize(archive.get());
+    int64_t total = ComputeTotalSize(archive.get(), progress.failure);
     if (total == kUnzipRefusedEntryName) return kUnzipRefusedEntryName;
     if (total < 0) return kUnzipCannotSumSizes;
 
     if (destinationDir != nullptr && ChangeDirectory(destinationDir) != 0) return kUnzipCannotEnterDirectory;
 
+    // Before the first byte: what the archive says it unpacks to must fit,
+    // with a mebibyte to spare for folders and the log. A zip bomb or a full
+    // disk stops here instead of filling the disk as administrator.
+    const int64_t available = FreeBytesHere();
+    if (available >= 0 && (total > INT64_MAX - kSpareBytes || total + kSpareBytes > available)) {
+        printf("%lld bytes to unpack, %lld free\n", static_cast<long long>(total), static_cast<long long>(available));
+        if (progress.failure != nullptr) {
+            progress.failure->entry.clear();
+            progress.failure->reason = "needs " + std::to_string(total) + " bytes, " + std::to_string(available) + " free";
+            progress.failure->needed = total;
+            progress.failure->available = available;
+        }
+        return kUnzipNotEnoughSpace;
+    }
+
     return ExtractAll(archive.get(), progress, total);
 }
 
 #ifdef _WIN32
-int UnzipWidthProgress(const char* archivePath, const char* destinationDir, HWND window)
+int UnzipWidthProgress(const char* archivePath, const char* destinationDir, HWND window, ExtractFailure* failure)
 {
     ExtractProgress progress;
+    progress.failure = failure;
     progress.report = [](void* context, double percent) {
         return ReportExtractProgress(static_cast<HWND>(context), percent);
     };

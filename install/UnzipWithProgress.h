@@ -1,7 +1,9 @@
 #pragma once
 // Unpacks the downloaded package into the installation directory, entry by
 // entry in archive order, with the stored folders and file times, overwriting
-// what is there, and reports the share of uncompressed bytes written.
+// what is there, and reports the share of uncompressed bytes written. Before
+// the first byte the declared sizes are summed and checked against the free
+// space of the destination's disk.
 //
 // Entry names are used as stored, as narrow strings in the ANSI code page,
 // relative to the destination, which becomes the process's current directory
@@ -15,6 +17,7 @@
 // the sanitizers and be fuzzed; the window overload exists on Windows only.
 
 #include <cstdint>
+#include <string>
 
 #include <minizip/unzip.h>
 
@@ -37,6 +40,17 @@ enum : int {
     kUnzipWriteFailed = -202,
     kUnzipDataError = -203,  // unreadable or damaged entry data
     kUnzipCancelled = -204,  // the user asked to stop; nothing more may be posted
+    kUnzipCannotCreate = -205,    // a file or folder of an entry cannot be made (in use, a clash)
+    kUnzipSizeMismatch = -206,    // an entry's data do not come to its declared size
+    kUnzipNotEnoughSpace = -207,  // the declared sizes do not fit the free space
+};
+
+// Which entry failed and why, for the log: a user's support request needs it.
+struct ExtractFailure {
+    std::string entry;
+    std::string reason;
+    int64_t needed = 0;     // kUnzipNotEnoughSpace: bytes the archive unpacks to,
+    int64_t available = 0;  // and bytes free at the destination
 };
 
 // Where progress goes: the setup window's reporter in the installer, a
@@ -44,6 +58,7 @@ enum : int {
 struct ExtractProgress {
     bool (*report)(void* context, double percent) = nullptr;
     void* context = nullptr;
+    ExtractFailure* failure = nullptr;  // filled when an entry fails, if given
 
     bool Report(double percent) const { return report == nullptr || report(context, percent); }
 };
@@ -55,23 +70,25 @@ constexpr unsigned kExtractBlockBytes = 8192;
 int UnzipWidthProgress(const char* archivePath, const char* destinationDir, const ExtractProgress& progress);
 #ifdef _WIN32
 // Progress goes to `window` as WM_SETUP_EXTRACT_PROGRESS.
-int UnzipWidthProgress(const char* archivePath, const char* destinationDir, HWND window);
+int UnzipWidthProgress(const char* archivePath, const char* destinationDir, HWND window,
+                       ExtractFailure* failure = nullptr);
 #endif
 
 // Sum of the uncompressed sizes of all entries, with every name checked on
 // the way. -1 when an entry's information cannot be read, kUnzipRefusedEntryName
 // when a name is refused. Leaves the archive on its first entry.
-int64_t ComputeTotalSize(unzFile archive);
+int64_t ComputeTotalSize(unzFile archive, ExtractFailure* failure = nullptr);
 
 int ExtractAll(unzFile archive, const ExtractProgress& progress, int64_t total);
 
 // `written` and `lastReported` are the byte counters of the whole extraction.
-// 0 on success, and also for a file that cannot be created even after its
-// folders were made: that entry is skipped and the extraction goes on.
-// Anything else is a failure that stops the extraction.
+// 0 on success. Anything else is a failure that stops the extraction: an entry
+// that cannot be created (its folder cannot be made, a file of that name is
+// in use, a file stands where a folder must go), or whose data do not come
+// to its declared size, fails like damaged data.
 int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_t total, int64_t* written,
                         int64_t* lastReported);
 
 // Creates every level of `path`: 1 on success, 0 when a level cannot be
-// created, kUnzipOutOfMemory when memory runs out.
+// created (or is a file), kUnzipOutOfMemory when memory runs out.
 int MakeDirectoryPath(const char* path);

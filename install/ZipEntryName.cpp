@@ -50,6 +50,10 @@ EntryNameProblem CheckEntryName(std::string_view name)
     // A directory entry ends with a separator: that one empty last component
     // is the directory marker, not an empty step.
     std::string_view rest = name;
+    // The installation folder already holds the package being read
+    // ("temp.zip") and the installer's log ("logs"): no entry may land on them.
+    std::string_view first = TrimTrailing(rest.substr(0, rest.find_first_of("/\\")), ". ");
+    if (EqualsNoCase(first, "temp.zip") || EqualsNoCase(first, "logs")) return EntryNameProblem::Reserved;
     if (IsSeparator(rest.back())) rest.remove_suffix(1);
     while (true) {
         size_t end = 0;
@@ -76,6 +80,7 @@ const char* DescribeEntryNameProblem(EntryNameProblem problem)
     case EntryNameProblem::EmptyComponent: return "empty path component";
     case EntryNameProblem::DotComponent: return "'.' or '..' component";
     case EntryNameProblem::DeviceName: return "device name";
+    case EntryNameProblem::Reserved: return "the installer's own temp.zip or logs";
     }
     return "unknown";
 }

@@ -22,6 +22,7 @@ enum class EntryNameProblem {
     EmptyComponent,   // "a//b"
     DotComponent,     // ".", "..", "...", ". ." (Windows drops trailing dots and spaces)
     DeviceName,       // "CON", "nul.txt", "dir/COM1" ...: opens a device, not a file
+    Reserved,         // "temp.zip", "logs/...": the archive being read and the log being written
 };
 
 // Names of this many bytes or more are refused rather than cut short.

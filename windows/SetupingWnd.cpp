@@ -71,6 +71,7 @@ void SetupingWnd::OnInitialized()
     layoutFinish = manager.FindByName(L"layoutFinish");
     btnRun = manager.FindByName(L"btnRun");
     lblDebug = manager.FindByName(L"lblDebug");
+    lblStatus = manager.FindByName(L"lblStatus");
     if (lblDebug != nullptr) lblDebug->SetVisible(false);
 
     s_runNameWindow(nullptr);
@@ -219,7 +220,9 @@ LRESULT SetupingWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_SETUP_STATUS_TEXT: {
         std::unique_ptr<CUIString> text(reinterpret_cast<CUIString*>(wParam));
-        if (text != nullptr && lblDebug != nullptr) lblDebug->SetText(*text);
+        if (text == nullptr) return 0;
+        if (lblDebug != nullptr) lblDebug->SetText(*text);
+        if (lParam == kStatusForUser && lblStatus != nullptr) lblStatus->SetText(*text);
         return 0;
     }
     case WM_SETUP_FINISHED:
@@ -270,6 +273,8 @@ CUIString SetupingWnd::ProgressImage(int width)
 
 void SetupingWnd::ShowProgress(double percent)
 {
+    // Progress again: whatever went wrong is behind us.
+    if (lblStatus != nullptr && !lblStatus->GetText().IsEmpty() && percent > 0) lblStatus->SetText(L"");
     if (lblProgress == nullptr) return;
     const RECT& pos = lblProgress->GetPos();
     int width = static_cast<int>(percent / 100.0 * (pos.right - pos.left));

@@ -54,6 +54,8 @@ public:
     bool runAfterFinish = true;
     SkinUI::CControlUI* btnRun = nullptr;
     SkinUI::CControlUI* lblDebug = nullptr;
+    // What the user should know while installing: a retry, a failure.
+    SkinUI::CControlUI* lblStatus = nullptr;
 
     // Test seams: the name window's run and the prompt's, so the wizard can be
     // driven without modal windows of its own.

@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <process.h>
 #include <shlobj.h>
+#include <bcrypt.h>
 
 #include <algorithm>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "InstallTestSupport.h"
 #include "ZipWriter.h"
 #include "app/InstallSettings.h"
+#include "install/CngHash.h"
 #include "install/InstallSequence.h"
 #include "install/SetupMessages.h"
 #include "install/UninstallRegistration.h"
@@ -85,7 +87,9 @@ struct SequenceTest : ::testing::Test {
         DeleteFileW((std::wstring(folder) + L"\\" + name + L".lnk").c_str());
         SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, folder);
         RemoveTree(std::wstring(folder) + L"\\" + name);
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, UninstallKeyPath(PROCESSOR_ARCHITECTURE_AMD64, name.c_str()).c_str());
+        SYSTEM_INFO system;
+        GetNativeSystemInfo(&system);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, UninstallKeyPath(system.wProcessorArchitecture, name.c_str()).c_str());
     }
 
     void Serve(const std::string& package)
@@ -142,6 +146,13 @@ struct SequenceTest : ::testing::Test {
         return ReadFileBytes(dir / L"logs\\InstallRotating.txt");
     }
 };
+
+std::string Sha256Hex(const std::string& bytes)
+{
+    CngHash hash(BCRYPT_SHA256_ALGORITHM);
+    hash.Update(bytes.data(), bytes.size());
+    return hash.HexDigest();
+}
 
 size_t IndexOf(const std::vector<Posted>& messages, const std::wstring& text)
 {
@@ -304,15 +315,93 @@ TEST_F(SequenceTest, RenamingWithoutExecutablesStillCompletes)
     EXPECT_EQ(run.messages.back().message, static_cast<UINT>(WM_SETUP_FINISHED));
 }
 
-TEST_F(SequenceTest, InstallingOverAnExistingProgramKeepsIt)
+TEST_F(SequenceTest, InstallingOverAnEarlierVersionReplacesItsPrograms)
 {
     WriteFileBytes(dir / (name + L".exe"), "installed before");
+    WriteFileBytes(dir / (name + L"M.exe"), "installed before");
     Run run = RunSequence();
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(StatusTexts(run.messages), kCleanRun);
-    EXPECT_EQ(ReadFileBytes(dir / (name + L".exe")), "installed before");
-    EXPECT_EQ(ReadFileBytes(dir / L"Corvina.exe"), "MZ main");  // not renamed, left beside it
+    EXPECT_EQ(ReadFileBytes(dir / (name + L".exe")), "MZ main");
     EXPECT_EQ(ReadFileBytes(dir / (name + L"M.exe")), "MZ browser");
+    EXPECT_FALSE(FileExists(dir / L"Corvina.exe"));
+    EXPECT_FALSE(FileExists(dir / L"CorvinaMain.exe"));
+}
+
+TEST_F(SequenceTest, ARunningProgramFailsThePassesVisiblyInsteadOfStaying)
+{
+    WriteFileBytes(dir / (name + L".exe"), "installed before");
+    HANDLE running = CreateFileW((dir / (name + L".exe")).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    Run run = RunSequence();
+    CloseHandle(running);
+    ASSERT_TRUE(run.ended);
+    for (auto& m : run.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+    EXPECT_EQ(Notices(run.messages),
+              (std::vector<std::wstring>{L"无法替换正在运行的程序，请先关闭它（第 2 次）",
+                                         L"无法替换正在运行的程序，请先关闭它（第 3 次）",
+                                         L"安装失败，请检查网络后重新运行安装程序（按 Esc 退出）"}));
+    EXPECT_EQ(ReadFileBytes(dir / (name + L".exe")), "installed before");
+    EXPECT_NE(Log().find("cannot replace "), std::string::npos);
+}
+
+TEST_F(SequenceTest, APinnedPackageIsCheckedBeforeAnythingIsExtracted)
+{
+    const std::string package = Package(true);
+    // The right bytes pass...
+    options.pin.sha256 = Sha256Hex(package);
+    options.pin.size = static_cast<long long>(package.size());
+    Run good = RunSequence();
+    ASSERT_TRUE(good.ended);
+    EXPECT_EQ(StatusTexts(good.messages), kCleanRun);
+    EXPECT_NE(Log().find("package check passed: SHA-256 " + options.pin.sha256), std::string::npos);
+    RemoveTree(dir / L"res");
+
+    // ...others of the same size do not: never extracted, fetched again
+    // from byte 0 each pass, and the installation stops after three.
+    std::string tampered = package;
+    tampered[tampered.size() / 2] ^= 0x20;
+    Serve(tampered);
+    Run bad = RunSequence();
+    ASSERT_TRUE(bad.ended);
+    for (auto& m : bad.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+    EXPECT_TRUE(Progress(bad.messages, WM_SETUP_EXTRACT_PROGRESS).empty());
+    EXPECT_FALSE(FileExists(dir / L"res"));
+    EXPECT_FALSE(FileExists(dir / L"temp.zip")) << "the rejected package stays on disk";
+    EXPECT_EQ(Notices(bad.messages), (std::vector<std::wstring>{L"安装包校验失败，正在重新下载（第 2 次）",
+                                                                L"安装包校验失败，正在重新下载（第 3 次）",
+                                                                L"安装失败，请检查网络后重新运行安装程序（按 Esc 退出）"}));
+    std::string log = Log();
+    size_t failures = 0;
+    for (size_t at = log.find("package check failed: SHA-256"); at != std::string::npos;
+         at = log.find("package check failed: SHA-256", at + 1))
+        ++failures;
+    EXPECT_EQ(failures, 3u);
+
+    // A short or long one is refused by its size alone.
+    Serve(package + "x");
+    Run longer = RunSequence();
+    EXPECT_NE(Log().find("package check failed: " + std::to_string(package.size() + 1) + " bytes"), std::string::npos);
+    for (auto& m : longer.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+}
+
+TEST_F(SequenceTest, AFileInUseFailsThePassAndTheLogNamesIt)
+{
+    CreateDirectoryW((dir / L"res").c_str(), nullptr);
+    WriteFileBytes(dir / L"res\\data3.bin", "held open by another program");
+    HANDLE held = CreateFileW((dir / L"res\\data3.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Run run = RunSequence();
+    CloseHandle(held);
+    ASSERT_TRUE(run.ended);
+    for (auto& m : run.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+    auto texts = StatusTexts(run.messages);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), L"解压失败"), 3);
+    // 解压失败: in code page 936, then the entry and why.
+    EXPECT_NE(Log().find("\xBD\xE2\xD1\xB9\xCA\xA7\xB0\xDC: res/data3.bin (file cannot be created)"),
+              std::string::npos)
+        << Log();
 }
 
 TEST_F(SequenceTest, SilentReportServerHoldsTheFinishOnlyForTheBound)
@@ -329,7 +418,7 @@ TEST_F(SequenceTest, SilentReportServerHoldsTheFinishOnlyForTheBound)
     EXPECT_EQ(Log().find("url:"), std::string::npos);
 }
 
-TEST(RenameExecutables, ExistingTargetsStayAsTheyAre)
+TEST(RenameExecutables, FreshCopiesReplaceTheInstalledOnes)
 {
     TempDir dir(L"box-rename");
     InstallSettings::SetDefaults();
@@ -339,12 +428,34 @@ TEST(RenameExecutables, ExistingTargetsStayAsTheyAre)
     install_testing::WriteFileBytes(dir / L"Corvina.exe", "new main");
     install_testing::WriteFileBytes(dir / L"Box.exe", "old main");
     install_testing::WriteFileBytes(dir / L"CorvinaMain.exe", "new browser");
-    RenameExecutables();
-    EXPECT_EQ(ReadFileBytes(dir / L"Box.exe"), "old main");
-    EXPECT_EQ(ReadFileBytes(dir / L"Corvina.exe"), "new main");
+    install_testing::WriteFileBytes(dir / L"BoxA.exe", "old aide, not in this package");
+    EXPECT_TRUE(RenameExecutables());
+    EXPECT_EQ(ReadFileBytes(dir / L"Box.exe"), "new main");
+    EXPECT_FALSE(FileExists(dir / L"Corvina.exe")) << "exactly one copy of each executable";
     EXPECT_EQ(ReadFileBytes(dir / L"BoxM.exe"), "new browser");
-    EXPECT_FALSE(FileExists(dir / L"BoxA.exe"));
+    EXPECT_EQ(ReadFileBytes(dir / L"BoxA.exe"), "old aide, not in this package");
 
-    EXPECT_FALSE(RenameIfExists(Narrow(dir / L"absent.exe").c_str(), Narrow(dir / L"x.exe").c_str()));
-    EXPECT_TRUE(RenameIfExists(Narrow(dir / L"Corvina.exe").c_str(), Narrow(dir / L"Box.exe").c_str()));
+    EXPECT_EQ(RenameIfExists((dir / L"absent.exe").c_str(), (dir / L"x.exe").c_str()), RenameOutcome::NotInPackage);
+}
+
+TEST(RenameExecutables, AProgramStillRunningFailsInsteadOfStaying)
+{
+    TempDir dir(L"box-rename");
+    InstallSettings::SetDefaults();
+    InstallSettings::installDir = dir.Slash().c_str();
+    InstallSettings::boxName = L"Box";
+    InstallSettings::exeName = L"Box.exe";
+    install_testing::WriteFileBytes(dir / L"Corvina.exe", "new main");
+    install_testing::WriteFileBytes(dir / L"Box.exe", "old main");
+    // Open without sharing delete, as a running program's image is.
+    HANDLE running = CreateFileW((dir / L"Box.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 0, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    std::wstring failed;
+    EXPECT_FALSE(RenameExecutables(&failed));
+    EXPECT_EQ(failed, dir / L"Box.exe");
+    CloseHandle(running);
+    EXPECT_EQ(ReadFileBytes(dir / L"Box.exe"), "old main");
+    EXPECT_TRUE(RenameExecutables());
+    EXPECT_EQ(ReadFileBytes(dir / L"Box.exe"), "new main");
 }

@@ -81,6 +81,7 @@ Posted Convert(const testing_support::MessageCollector::Message& m)
     if (m.message == WM_SETUP_STATUS_TEXT) {
         auto* text = reinterpret_cast<SkinUI::CUIString*>(m.wParam);
         posted.text = text->GetData();
+        posted.notice = m.lParam == kStatusForUser;
         delete text;
     } else {
         posted.value = static_cast<unsigned>(m.wParam);
@@ -124,7 +125,15 @@ std::vector<std::wstring> StatusTexts(const std::vector<Posted>& messages)
 {
     std::vector<std::wstring> texts;
     for (auto& m : messages)
-        if (m.message == WM_SETUP_STATUS_TEXT) texts.push_back(m.text);
+        if (m.message == WM_SETUP_STATUS_TEXT && !m.notice) texts.push_back(m.text);
+    return texts;
+}
+
+std::vector<std::wstring> Notices(const std::vector<Posted>& messages)
+{
+    std::vector<std::wstring> texts;
+    for (auto& m : messages)
+        if (m.message == WM_SETUP_STATUS_TEXT && m.notice) texts.push_back(m.text);
     return texts;
 }
 

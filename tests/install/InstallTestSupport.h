@@ -27,8 +27,9 @@ std::string UniqueTag(const char* prefix);
 
 struct Posted {
     UINT message;
-    unsigned value = 0;  // progress percent
-    std::wstring text;   // status text
+    unsigned value = 0;   // progress percent
+    std::wstring text;    // status text
+    bool notice = false;  // a status text for the user (kStatusForUser)
 };
 
 // Reads every waiting message; status texts are copied and their payloads
@@ -40,7 +41,9 @@ std::vector<Posted> Drain(testing_support::MessageCollector& window);
 bool PumpUntilEnded(HANDLE thread, testing_support::MessageCollector& window, std::vector<Posted>& into,
                     DWORD timeoutMs, const std::function<void(const Posted&)>& onMessage = nullptr);
 
+// The step-by-step status texts, and apart from them what the user is told.
 std::vector<std::wstring> StatusTexts(const std::vector<Posted>& messages);
+std::vector<std::wstring> Notices(const std::vector<Posted>& messages);
 std::vector<unsigned> Progress(const std::vector<Posted>& messages, UINT which);
 
 // The process's open handles, for leak checks around whole runs.

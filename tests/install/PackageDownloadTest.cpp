@@ -120,7 +120,29 @@ TEST_F(DownloadTest, BrokenTransfersResumeFromTheFilesLength)
 
     auto messages = Drain(window);
     EXPECT_EQ(StatusTexts(messages), std::vector<std::wstring>(3, L"downloading"));
+    // The user sees each retry counted.
+    EXPECT_EQ(Notices(messages), (std::vector<std::wstring>{L"网络连接失败，正在重试（第 1 次）",
+                                                            L"网络连接失败，正在重试（第 2 次）"}));
     EXPECT_EQ(Progress(messages, WM_SETUP_DOWNLOAD_PROGRESS).back(), 100u);
+}
+
+TEST_F(DownloadTest, APackageReplacedOnTheServerBetweenACutAndTheResumeIsNeverSpliced)
+{
+    // The resume says which package it holds the start of (If-Range with the
+    // first answer's ETag); the server has another one by then and sends it
+    // whole, which the file then holds alone.
+    std::string before = PatternBytes(1500000, 21);
+    std::string after = PatternBytes(1500000, 22);
+    std::string file = "swap-" + tag + ".zip";
+    std::string replacement = "swap-new-" + tag + ".zip";
+    Publish(file, before);
+    Publish(replacement, after);
+    MessageCollector window;
+    wchar_t path[MAX_PATH];
+    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), Faulty(file, "cut:600000,as:" + replacement)));
+    EXPECT_TRUE(Package() == after) << "the old start and the new rest were spliced";
+    EXPECT_EQ(RequestLog(), "cut:600000 bytes=0-\nas:" + replacement + " bytes=600000-");
+    Drain(window);
 }
 
 TEST_F(DownloadTest, WhatDoesNotContinueTheFileNeverLandsBehindIt)

@@ -13,6 +13,7 @@ TEST(ZipEntryName, OrdinaryNamesPass)
         ".config/x", "dir with spaces/file name.txt", "con-fig.txt", "console.log", "COM10", "lpt", "auxiliary/x",
         "\xD6\xD0\xCE\xC4/\xCE\xC4\xBC\xFE.txt",  // 中文/文件.txt in code page 936
         "a/b/c/d/e/f/g/h/",
+        "bin/temp.zip", "bin/logs/x", "temp.zip2", "logs2/x", "mylogs",
     };
     for (const char* name : fine) EXPECT_EQ(CheckEntryName(name), P::None) << name;
 }
@@ -37,6 +38,15 @@ TEST(ZipEntryName, EveryWayOutIsRefused)
         {"a/.../x", P::DotComponent},
         {"./x", P::DotComponent},
         {"/etc/passwd", P::Absolute},
+        // The package being read and the log being written.
+        {"temp.zip", P::Reserved},
+        {"TEMP.ZIP", P::Reserved},
+        {"temp.zip.", P::Reserved},
+        {"temp.zip/x", P::Reserved},
+        {"logs/InstallRotating.txt", P::Reserved},
+        {"Logs\\x", P::Reserved},
+        {"logs/", P::Reserved},
+        {"logs", P::Reserved},
         {"\\Windows\\x.dll", P::Absolute},
         {"\\\\server\\share\\x", P::Absolute},
         {"//server/share/x", P::Absolute},

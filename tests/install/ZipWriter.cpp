@@ -64,6 +64,19 @@ void ZipWriter::AddDirectory(const std::string& name, uint32_t dosTime)
     m_entries.push_back(entry);
 }
 
+void ZipWriter::DeclareSize(uint32_t size, bool matchingCrc)
+{
+    Entry& entry = m_entries.back();
+    entry.size = size;
+    if (matchingCrc) {
+        std::string claimed = entry.method == 0 ? entry.data : std::string();
+        if (entry.method != 0) throw std::runtime_error("DeclareSize: a matching checksum only for stored entries");
+        claimed.resize(size, '\0');
+        entry.crc = static_cast<uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(claimed.data()), static_cast<uInt>(claimed.size())));
+    }
+}
+
 size_t ZipWriter::DataOffset(size_t index) const
 {
     size_t offset = 0;

@@ -18,6 +18,10 @@ public:
                  uint32_t dosTime = kDefaultDosTime);
     // `name` should end with '/'.
     void AddDirectory(const std::string& name, uint32_t dosTime = kDefaultDosTime);
+    // Makes the last entry claim another uncompressed size (and, with
+    // `matchingCrc`, the checksum of its data cut or padded with zeros to that
+    // size): archives whose data say otherwise than their directory.
+    void DeclareSize(uint32_t size, bool matchingCrc = false);
 
     // The archive; the central directory claims `extraEntries` more entries
     // than it holds when asked to (a damaged directory).

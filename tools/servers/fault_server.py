@@ -17,6 +17,12 @@ repeats), so one test can script a whole sequence of attempts. Items:
     stall:S          headers, then S seconds of silence, then close
     stallat:N:S      N body bytes, then S seconds of silence, then close
     redirect:SCHEME  302 to the same path and query on this server, with SCHEME
+    as:FILE          as ok, but with the content of FILE: the package was
+                     replaced on the server since the earlier requests
+
+Every answer with a body carries an ETag made from the content. A request
+with If-Range gets the range only while that ETag still matches, else the
+whole content (200), as HTTP asks.
 
 GET /_log?tag=<unique> lists the requests of a tag, one line each:
 "<item> <Range header or ->".
@@ -25,6 +31,7 @@ The port is chosen by the system unless --port is given, and written to
 --port-file once the server listens.
 """
 import argparse
+import hashlib
 import os
 import re
 import select
@@ -92,6 +99,8 @@ class Handler(BaseHTTPRequestHandler):
         name, _, argument = item.partition(":")
 
         path = os.path.join(state.root, os.path.basename(urllib.parse.unquote(url.path)))
+        if name == "as":
+            path = os.path.join(state.root, os.path.basename(argument))
         if not os.path.isfile(path):
             return self.reply(404, b"<html><body>not found</body></html>")
         with open(path, "rb") as f:
@@ -107,9 +116,13 @@ class Handler(BaseHTTPRequestHandler):
             self.end_headers()
             return
 
+        etag = '"%s"' % hashlib.sha1(data).hexdigest()[:16]
         start = 0
         match = re.match(r"bytes=(\d+)-(\d*)$", self.headers.get("Range") or "")
         ranged = match is not None and name not in ("norange",)
+        if_range = self.headers.get("If-Range")
+        if ranged and if_range is not None and if_range != etag:
+            ranged = False
         if ranged:
             start = int(match.group(1))
             if start >= len(data):
@@ -123,6 +136,7 @@ class Handler(BaseHTTPRequestHandler):
         body = data[start:]
 
         self.send_response(206 if ranged else 200)
+        self.send_header("ETag", etag)
         if ranged:
             self.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
         self.send_header("Content-Type", "application/zip")
