@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -233,6 +234,103 @@ TEST_F(ExtractTest, NamesLeadingOutsideAreRefusedBeforeAnythingIsWritten)
     }
     std::vector<std::string> expected = {"dest/", "temp.zip"};
     EXPECT_EQ(TreeOf(root), expected);
+}
+
+TEST_F(ExtractTest, TheArchiveItselfAndTheLogAreNoPlaceForAnEntry)
+{
+    // The package is extracted from temp.zip in the installation folder, and
+    // the log is written in its logs folder while that happens.
+    for (const char* name : {"temp.zip", "TEMP.ZIP", "logs/InstallRotating.txt", "Logs\\x.txt", "logs/"}) {
+        ZipWriter zip;
+        zip.AddFile("harmless-first.txt", "written only if the check came too late");
+        if (name[std::strlen(name) - 1] == '/') zip.AddDirectory(name);
+        else zip.AddFile(name, "overwrites what the installer is using");
+        ExtractFailure failure;
+        ExtractProgress progress = Recorder();
+        progress.failure = &failure;
+        WriteAll(archive, zip.Finish());
+        EXPECT_EQ(UnzipWidthProgress(NarrowPath(archive).c_str(), NarrowPath(dest).c_str(), progress),
+                  kUnzipRefusedEntryName)
+            << name;
+        EXPECT_EQ(failure.entry, name);
+        EXPECT_EQ(failure.reason, "the installer's own temp.zip or logs");
+        EXPECT_TRUE(TreeOf(dest).empty()) << name;
+        fs::current_path(savedCwd);
+    }
+}
+
+TEST_F(ExtractTest, DataThatDoNotComeToTheDeclaredSizeFailTheEntry)
+{
+    struct Case {
+        const char* what;
+        std::string archive;
+    };
+    std::vector<Case> cases;
+    {
+        // Deflated data that end before the declared size: the reader stops
+        // early and checks no checksum, so only counting finds it.
+        ZipWriter zip;
+        zip.AddFile("short.bin", PatternBytes(50000));
+        zip.DeclareSize(80000);
+        cases.push_back({"deflated, declared larger", zip.Finish()});
+    }
+    {
+        // Deflated data that go on past the declared size: the reader gives
+        // the declared bytes only, and the checksum of the whole fails them.
+        ZipWriter zip;
+        zip.AddFile("long.bin", PatternBytes(80000));
+        zip.DeclareSize(50000);
+        cases.push_back({"deflated, declared smaller", zip.Finish()});
+    }
+    {
+        // Stored data longer than declared, with a checksum made to match
+        // the declared part: a stored entry's sizes must agree.
+        ZipWriter zip;
+        zip.AddFile("stored.bin", PatternBytes(80000), Method::Stored);
+        zip.DeclareSize(50000, true);
+        cases.push_back({"stored, declared smaller", zip.Finish()});
+    }
+    for (const Case& c : cases) {
+        ExtractFailure failure;
+        ExtractProgress progress = Recorder();
+        progress.failure = &failure;
+        WriteAll(archive, c.archive);
+        int result = UnzipWidthProgress(NarrowPath(archive).c_str(), NarrowPath(dest).c_str(), progress);
+        EXPECT_TRUE(result == kUnzipSizeMismatch || result == UNZ_CRCERROR) << c.what << ": " << result;
+        if (result == kUnzipSizeMismatch) EXPECT_FALSE(failure.entry.empty()) << c.what;
+        fs::current_path(savedCwd);
+        for (auto& entry : fs::directory_iterator(dest)) {
+            EXPECT_LE(fs::file_size(entry.path()), 50000u) << c.what << ": more than declared was written";
+        }
+    }
+}
+
+TEST_F(ExtractTest, AFileWhereAFolderMustGoFailsTheExtraction)
+{
+    // "a" as a file, then "a/b.txt": b.txt has nowhere to go.
+    ZipWriter fileFirst;
+    fileFirst.AddFile("a", "a file");
+    fileFirst.AddFile("a/b.txt", "inside");
+    fileFirst.AddFile("after.txt", "never reached");
+    ExtractFailure failure;
+    ExtractProgress progress = Recorder();
+    progress.failure = &failure;
+    WriteAll(archive, fileFirst.Finish());
+    EXPECT_EQ(UnzipWidthProgress(NarrowPath(archive).c_str(), NarrowPath(dest).c_str(), progress), kUnzipCannotCreate);
+    EXPECT_EQ(failure.entry, "a/b.txt");
+    EXPECT_FALSE(fs::exists(dest / "after.txt"));
+    fs::current_path(savedCwd);
+
+    // A folder entry where the installation already has a file of that name.
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    WriteAll(dest / "data", "an earlier file");
+    ZipWriter folderOnFile;
+    folderOnFile.AddDirectory("data/");
+    folderOnFile.AddFile("data/x.txt", "x");
+    EXPECT_EQ(Extract(folderOnFile.Finish()), kUnzipCannotCreate);
+    fs::current_path(savedCwd);
+    EXPECT_EQ(ReadAll(dest / "data"), "an earlier file");
 }
 
 TEST_F(ExtractTest, LongNamesAreRefusedNotCut)
