@@ -148,9 +148,12 @@ configure_build() { # arch [target]
   fi
   mkdir -p "$dir"
   echo "$prefix" >"$dir/.deps-prefix"
+  # The demo and the tests install the demo package this build makes, and
+  # the installer is pinned to it (BOX_PACKAGE_SHA256=demo).
   cmake -S "$root" -B "$dir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
-    -DCMAKE_BUILD_TYPE="${BOX_BUILD_TYPE:-Release}" -DCMAKE_PREFIX_PATH="$(deps_prefix "$arch")" >/dev/null
+    -DCMAKE_BUILD_TYPE="${BOX_BUILD_TYPE:-Release}" -DCMAKE_PREFIX_PATH="$(deps_prefix "$arch")" \
+    -DBOX_PACKAGE_SHA256="${BOX_PACKAGE_SHA256:-demo}" -DBOX_PACKAGE_SIZE="${BOX_PACKAGE_SIZE:-}" >/dev/null
   cmake --build "$dir" -j"$jobs" --target "$target"
 }
 

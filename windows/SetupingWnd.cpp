@@ -274,7 +274,7 @@ CUIString SetupingWnd::ProgressImage(int width)
 void SetupingWnd::ShowProgress(double percent)
 {
     // Progress again: whatever went wrong is behind us.
-    if (lblStatus != nullptr && !lblStatus->GetText().IsEmpty() && percent > 0) lblStatus->SetText(L"");
+    if (lblStatus != nullptr && percent > 0 && lblStatus->GetText() != kInstallingText) lblStatus->SetText(kInstallingText);
     if (lblProgress == nullptr) return;
     const RECT& pos = lblProgress->GetPos();
     int width = static_cast<int>(percent / 100.0 * (pos.right - pos.left));

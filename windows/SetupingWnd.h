@@ -54,8 +54,10 @@ public:
     bool runAfterFinish = true;
     SkinUI::CControlUI* btnRun = nullptr;
     SkinUI::CControlUI* lblDebug = nullptr;
-    // What the user should know while installing: a retry, a failure.
+    // What the user should know while installing: kInstallingText, or a
+    // retry or a failure that the sequence tells of.
     SkinUI::CControlUI* lblStatus = nullptr;
+    static constexpr const wchar_t* kInstallingText = L"正在安装，请稍候…";
 
     // Test seams: the name window's run and the prompt's, so the wizard can be
     // driven without modal windows of its own.

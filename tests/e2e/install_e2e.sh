@@ -22,6 +22,16 @@
 #             folder) that holds a probe DLL under the name of every DLL the
 #             installer imports or loads, with Wine told to prefer such
 #             native files: a whole installation, and no probe ever loads.
+#   oldversion  an older version of the box (the demo package with other
+#             executables), installed by the same installer built without
+#             the package pin.
+#   upgrade   after oldversion: the pinned Install.exe installs the demo
+#             package over it; the new executables replace the old ones,
+#             exactly one copy of each remains, and Finish starts the new one.
+#   fulldisk  the installation folder on an 8 MiB disk (tmpfs as drive T:)
+#             and a package that unpacks to more: the installation stops
+#             before extracting anything, saying so on the progress page.
+#             Skipped (exit 77) where this machine cannot mount a tmpfs.
 #   drag      the wizard held by its caption from 确认 until the server has
 #             the report: the finish page comes during the drag, and Finish
 #             starts the program.
@@ -60,13 +70,49 @@ cleanup() {
   [ -n "${installer_pid:-}" ] && kill "$installer_pid" 2>/dev/null || true
   "$BOX_WINE" taskkill /f /im Box.exe >/dev/null 2>&1 || true
   [ -n "$servers_up" ] && bash "$root/tools/servers/demo-servers.sh" stop "$build" >/dev/null 2>&1 || true
+  if [ -n "${disk:-}" ]; then
+    rm -f "$WINEPREFIX/dosdevices/t:"
+    "$BOX_WINESERVER" -k 2>/dev/null || true  # nothing of Wine may hold the disk
+    sleep 0.5
+    umount "$disk" 2>/dev/null || true
+  fi
 }
 trap cleanup EXIT
 
 served=$package
-if [ "$scenario" = broken ]; then
-  served=$work/broken.zip
-  head -c 200000 /dev/urandom >"$served"
+installer=$build/bin/Install.exe
+case "$scenario" in
+  broken)
+    served=$work/broken.zip
+    head -c 200000 /dev/urandom >"$served"
+    ;;
+  oldversion | fulldisk)
+    # Another package than the pinned one: the installer without the pin.
+    installer=$build/tests/InstallUnpinned.exe
+    served=$work/package.zip
+    python3 - "$package" "$served" "$scenario" <<'PY'
+import sys, zipfile
+source, target, scenario = sys.argv[1:]
+with zipfile.ZipFile(source) as old, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as new:
+    for info in old.infolist():
+        data = old.read(info.filename)
+        if scenario == "oldversion" and info.filename in ("Corvina.exe", "CorvinaMain.exe", "CvnBrowserAide.exe"):
+            data += b"\0" * 512 + b"an older version"  # runs the same, differs in its bytes
+        new.writestr(info, data)
+    if scenario == "fulldisk":
+        # 64 MiB that compress to almost nothing.
+        new.writestr("data/huge.bin", b"\0" * (64 << 20))
+PY
+    package=$served
+    ;;
+esac
+if [ "$scenario" = fulldisk ]; then
+  disk=$work/disk
+  mkdir -p "$disk"
+  mount -t tmpfs -o size=8m tmpfs "$disk" 2>/dev/null || { echo "SKIP: cannot mount a tmpfs here"; exit 77; }
+  rm -f "$WINEPREFIX/dosdevices/t:"
+  ln -s "$disk" "$WINEPREFIX/dosdevices/t:"
+  target=$disk/Box
 fi
 # The full run is slowed to about 4 s of transfer, for the progress page's
 # screenshot.
@@ -75,13 +121,20 @@ bash "$root/tools/servers/demo-servers.sh" start "$served" "$build" >/dev/null
 servers_up=1
 api_port=$(cache_value BOX_API_PORT)
 
-# A clean slate in the prefix for this installation.
-rm -rf "$target"
+# A clean slate in the prefix for this installation; an upgrade goes over
+# what oldversion left.
+[ "$scenario" = upgrade ] || rm -rf "$target"
+if [ "$scenario" = upgrade ]; then
+  for f in Box.exe BoxM.exe BoxA.exe; do [ -f "$target/$f" ] || fail "no earlier installation to upgrade ($f)"; done
+  cmp -s "$target/Box.exe" <(unzip -p "$package" Corvina.exe) && fail "the earlier installation is already the new version"
+  # The finish page is recognised by the name file it writes.
+  rm -f "$target/cvnname.dat" "$target/started.marker"
+fi
 quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
 [ -d "$drive/users/root" ] && quick_launch="$drive/users/root/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
 case "$scenario" in
   full) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk ;;
-  again | keyboard | drag | planted) rm -rf "$quick_launch" ;;
+  again | keyboard | drag | planted | oldversion | upgrade | fulldisk) rm -rf "$quick_launch" ;;
 esac
 
 # Waits until `condition` (a command) succeeds, up to `seconds`.
@@ -124,7 +177,6 @@ for _ in 1 2 3; do
 done
 [ -n "$system_arch" ] || fail "the prefix did not say its processor architecture: $answer"
 
-installer=$build/bin/Install.exe
 run_dir=$work
 if [ "$scenario" = planted ]; then
   run_dir=$work/Downloads
@@ -186,9 +238,9 @@ installer_pid=$!
 # at once, with Wine's reason.
 running() { # the program has started, or ended
   kill -0 "$installer_pid" 2>/dev/null || return 0
-  tr '\0' '\n' <"/proc/$installer_pid/cmdline" 2>/dev/null | head -1 | grep -q 'Install\.exe$'
+  tr '\0' '\n' <"/proc/$installer_pid/cmdline" 2>/dev/null | head -1 | grep -qF "$(basename "$installer")"
 }
-wait_for 120 "Wine to start Install.exe" running
+wait_for 120 "Wine to start $(basename "$installer")" running
 alive_or_fail() {
   kill -0 "$installer_pid" 2>/dev/null && return 0
   wait "$installer_pid" && status=0 || status=$?
@@ -250,6 +302,30 @@ if [ "$scenario" = baddir ]; then
   exit 0
 fi
 
+if [ "$scenario" = fulldisk ]; then
+  click "$wizard" 300 388      # the directory box
+  xdotool key --window "$wizard" End shift+Home BackSpace
+  xdotool type --delay 30 'T:\'
+  sleep 0.5
+  click "$wizard" 560 389      # 确认
+  # The package (1.3 MB) arrives, but unpacks to 65 MB: nothing is
+  # extracted, no pass is tried again, and the page says why.
+  wait_for 60 "the package on the small disk" test -f "$target/temp.zip"
+  sleep 6
+  kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended"
+  shot fulldisk-progress-page
+  [ ! -e "$target/cvnname.dat" ] || fail "finished on a full disk"
+  for f in Corvina.exe Box.exe data; do [ ! -e "$target/$f" ] || fail "extracted $f onto a full disk"; done
+  xdotool key --window "$wizard" Escape
+  wait_for 30 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
+  installer_pid=
+  log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
+  grep -q 'not enough disk space: needs' <<<"$log_text" || fail "no line about the disk space: $log_text"
+  [ "$(grep -c '\] downloading' <<<"$log_text")" = 1 ] || fail "fetched again although the disk stays full: $log_text"
+  echo "PASS fulldisk"
+  exit 0
+fi
+
 [ "$scenario" = full ] && shot 02-directory-page
 case "$scenario" in
   keyboard)
@@ -307,6 +383,10 @@ if [ "$scenario" = broken ]; then
   [ "$(grep -c 'Unzip failed，redownload' <<<"$log_text")" = 3 ] || fail "not three failed passes: $log_text"
   grep -q '解压失败,安装中止' <<<"$log_text" || fail "no abort line: $log_text"
   [ "$(grep -c '\] downloading' <<<"$log_text")" = 3 ] || fail "not three downloads: $log_text"
+  if [ -n "$(cache_value BOX_PACKAGE_SHA256)" ]; then
+    # The pinned installer refuses the bytes before it would try to unpack them.
+    [ "$(grep -c 'package check failed' <<<"$log_text")" = 3 ] || fail "not three failed package checks: $log_text"
+  fi
   echo "PASS broken"
   exit 0
 fi
@@ -379,6 +459,14 @@ done
 requests=$(curl -s "http://127.0.0.1:$api_port/_log?tag=default")
 [ "$(grep -c '^valid ' <<<"$requests")" -ge 1 ] || fail "no signed report: $requests"
 ! grep -q '^invalid ' <<<"$requests" || fail "a report with a bad signature: $requests"
+
+if [ "$scenario" = upgrade ]; then
+  # The new executables, each exactly once: Finish started the new Box.exe.
+  cmp -s "$target/Box.exe" <(unzip -p "$package" Corvina.exe) || fail "Box.exe is still the old version"
+  cmp -s "$target/BoxM.exe" <(unzip -p "$package" CorvinaMain.exe) || fail "BoxM.exe is still the old version"
+  cmp -s "$target/BoxA.exe" <(unzip -p "$package" CvnBrowserAide.exe) || fail "BoxA.exe is still the old version"
+  grep -q 'exe=C:\\Program Files\\Box\\Box.exe' "$target/started.marker" || fail "started: $(cat "$target/started.marker")"
+fi
 
 if [ "$scenario" = planted ]; then
   loaded_probes=$(ls "$markers")
