@@ -147,7 +147,9 @@ void* operator new(std::size_t size)
     return block;
 }
 
-void operator delete(void* block) noexcept
+namespace {
+
+void ForgetAndFree(void* block)
 {
     if (g_liveTexts != nullptr && block != nullptr) {
         auto it = std::find(g_liveTexts->begin(), g_liveTexts->end(), block);
@@ -156,7 +158,10 @@ void operator delete(void* block) noexcept
     std::free(block);
 }
 
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
+}  // namespace
+
+void operator delete(void* block) noexcept { ForgetAndFree(block); }
+void operator delete(void* block, std::size_t) noexcept { ForgetAndFree(block); }
 
 TEST_F(WizardLoops, StatusTextsStillQueuedAreFreedWhenTheWindowGoes)
 {
