@@ -12,6 +12,7 @@
 #include "services/MyLog.h"
 #include "ui/controls/LabelUI.h"
 #include "ui/core/ResourceSettings.h"
+#include "windows/DesktopShell.h"
 #include "windows/InstallDirectory.h"
 #include "windows/NameFile.h"
 #include "windows/PromptWnd.h"
@@ -39,6 +40,7 @@ constexpr int kStripRightEdge = 565;
 
 SetupingWnd::ModalStep SetupingWnd::s_runNameWindow = RunNameWindow;
 SetupingWnd::ModalStep SetupingWnd::s_showPrompt = ShowPromptStep;
+SetupingWnd::ShellStart SetupingWnd::s_startAsDesktopUser = ShellExecuteAsDesktopUser;
 
 SetupingWnd::SetupingWnd() = default;
 
@@ -303,6 +305,13 @@ void SetupingWnd::RunInstalledProgram()
     wchar_t path[MAX_PATH] = {};
     wcsncpy(path, InstallSettings::installDir, MAX_PATH - 1);
     if (!PathAppendW(path, InstallSettings::exeName)) return;
+    // As the desktop's user where its shell can do it: the program must not
+    // inherit the installer's administrator rights.
+    if (s_startAsDesktopUser(path, InstallSettings::installDir)) {
+        MyLog::GetLogger()->info("started the program through the desktop shell, as the desktop user");
+        return;
+    }
+    MyLog::GetLogger()->info("no desktop shell to start the program through: started it directly");
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.lpFile = path;

@@ -64,6 +64,10 @@ public:
     using ModalStep = void (*)(const wchar_t* message);
     static ModalStep s_runNameWindow;
     static ModalStep s_showPrompt;
+    // And the way through the desktop's shell (ShellExecuteAsDesktopUser), so
+    // that the direct start can be tried where the shell would take it.
+    using ShellStart = bool (*)(const wchar_t* file, const wchar_t* directory);
+    static ShellStart s_startAsDesktopUser;
 
 protected:
     const wchar_t* GetWindowClassName() const override { return L"SetupingWnd"; }

@@ -453,6 +453,11 @@ grep -qF '"UninstallString"="\"C:\\Program Files\\Box\\Uninstall.exe\""' "$work/
   fail "UninstallString not the quoted path: $(grep UninstallString "$work/key.txt")"
 
 log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
+# Started as the desktop user through the desktop's shell where there is one
+# to ask, else directly (Wine's explorer registers no desktop window).
+start_path=$(grep -oE 'started the program through the desktop shell|no desktop shell to start the program through' <<<"$log_text" | tail -1)
+[ -n "$start_path" ] || fail "the log does not say how the program was started"
+echo "installed program: $start_path"
 for line in '\[D\] \[thread [0-9]+\] downloading' '\[I\] \[thread [0-9]+\] range0-' '\[D\] \[thread [0-9]+\] Unzip success!'; do
   grep -Eq "$line" <<<"$log_text" || fail "log line $line"
 done

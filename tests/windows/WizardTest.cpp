@@ -3,6 +3,7 @@
 #include "app/InstallSettings.h"
 #include "install/SetupMessages.h"
 #include "ui/controls/LabelUI.h"
+#include "windows/DesktopShell.h"
 #include "windows/PromptWnd.h"
 #include "windows/SetNameWnd.h"
 #include "windows/SetupingWnd.h"
@@ -173,6 +174,54 @@ TEST_F(Wizard, FinishShowsTheLastPageAndWritesTheNameFile)
     EXPECT_FALSE(wizard->layoutSetup->IsVisible());
     EXPECT_TRUE(wizard->layoutFinish->IsVisible());
     EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "Box");
+}
+
+namespace {
+
+bool g_shellAsked = false;
+bool NoDesktopShell(const wchar_t*, const wchar_t*)
+{
+    g_shellAsked = true;
+    return false;
+}
+
+// Waits for the demo program's marker and ends the program it names.
+bool StartedAndEnded(const std::wstring& marker)
+{
+    for (int i = 0; i < 200 && !FileExists(marker); ++i) Sleep(50);
+    std::string text = ReadFileBytes(marker);
+    size_t at = text.find("pid=");
+    if (at == std::string::npos) return false;
+    DWORD pid = std::stoul(text.substr(at + 4));
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
+        TerminateProcess(process, 0);
+        CloseHandle(process);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(Wizard, FinishStartsTheProgramThroughTheDesktopShellOrElseDirectly)
+{
+    // The demo package's program, installed as Box.exe: it leaves a marker.
+    TempDir dir;
+    ASSERT_TRUE(CopyFileW((ExeDir() + L"\\..\\package\\bin\\Corvina.exe").c_str(), (dir / L"Box.exe").c_str(), FALSE));
+    InstallSettings::installDir = dir.Slash().c_str();
+    InstallSettings::exeName = L"Box.exe";
+
+    // Where there is no desktop shell to ask, the wizard starts it itself.
+    SetupingWnd::s_startAsDesktopUser = NoDesktopShell;
+    wizard->RunInstalledProgram();
+    SetupingWnd::s_startAsDesktopUser = ShellExecuteAsDesktopUser;
+    EXPECT_TRUE(g_shellAsked);
+    EXPECT_TRUE(StartedAndEnded(dir / L"started.marker")) << "not started directly";
+    DeleteFileW((dir / L"started.marker").c_str());
+
+    // The desktop shell, where it answers (Wine's does), starts it as well.
+    if (ShellExecuteAsDesktopUser((dir / L"Box.exe").c_str(), dir.Path().c_str())) {
+        EXPECT_TRUE(StartedAndEnded(dir / L"started.marker")) << "the desktop shell took it but nothing started";
+    }
 }
 
 TEST(WizardWithoutName, ClosesItselfWithTwo)
