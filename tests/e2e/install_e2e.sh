@@ -25,9 +25,10 @@
 #   oldversion  an older version of the box (the demo package with other
 #             executables), installed by the same installer built without
 #             the package pin.
-#   upgrade   after oldversion: the pinned Install.exe installs the demo
-#             package over it; the new executables replace the old ones,
-#             exactly one copy of each remains, and Finish starts the new one.
+#   upgrade   oldversion first (this script runs it), then the pinned
+#             Install.exe installs the demo package over it: the new
+#             executables replace the old ones, exactly one copy of each
+#             remains, and Finish starts the new one.
 #   fulldisk  the installation folder on an 8 MiB disk (tmpfs as drive T:)
 #             and a package that unpacks to more: the installation stops
 #             before extracting anything, saying so on the progress page.
@@ -78,6 +79,10 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
+
+if [ "$scenario" = upgrade ]; then
+  bash "$0" "$build" "$arch" oldversion || fail "the older version did not install"
+fi
 
 served=$package
 installer=$build/bin/Install.exe
