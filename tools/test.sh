@@ -20,18 +20,7 @@ cmake -S "$box_root" -B "$host" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_CO
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBOX_SANITIZE=ON -DBOX_FUZZ=ON -DBOX_MINIZIP_SOURCE_DIR="$minizip_src" >/dev/null
 cmake --build "$host" -j"$box_jobs"
 
-fuzz_seconds=${BOX_FUZZ_SECONDS:-5}
-for fuzzer in "$host"/fuzz/fuzz_*; do
-  [ -x "$fuzzer" ] || continue
-  name=$(basename "$fuzzer")
-  corpus="$host/fuzz-corpus/$name"
-  mkdir -p "$corpus"
-  seeds=()
-  [ -d "$box_root/tests/fuzz/corpus/$name" ] && seeds=("$box_root/tests/fuzz/corpus/$name")
-  log "fuzzing $name for $fuzz_seconds s"
-  "$fuzzer" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
-    "$corpus" "${seeds[@]}" >"$host/$name.log" 2>&1 || { tail -60 "$host/$name.log"; exit 1; }
-done
+bash "$box_root/tools/fuzz.sh" "${BOX_FUZZ_SECONDS:-5}"
 
 log "host tests (sanitizers)"
 ctest --test-dir "$host" --output-on-failure -j"$box_jobs"

@@ -1,4 +1,23 @@
 # The archive entry-name check and the archive reader with the extraction
-# behind it.
+# behind it. The extraction's fopen and mkdir are wrapped, so that the
+# target sees every name before it reaches the file system.
 box_fuzzer(fuzz_zip_name SOURCES ZipNameFuzz.cpp LIBS install_zipname)
-box_fuzzer(fuzz_zip_archive SOURCES ZipArchiveFuzz.cpp LIBS install_unzip)
+box_fuzzer(fuzz_zip_archive SOURCES ZipArchiveFuzz.cpp LIBS install_unzip install_zipname)
+target_link_options(fuzz_zip_archive PRIVATE -Wl,--wrap=fopen -Wl,--wrap=mkdir)
+
+# Skins read from a resource zip in memory. minizip comes from the same
+# sources as the installer's when the setup has them (install/), else it is
+# Debian's, which install_unzip brings along.
+if(TARGET box_minizip)
+  box_fuzzer(fuzz_skin_zip SOURCES SkinZipFuzz.cpp LIBS skinui_markup box_minizip)
+else()
+  box_fuzzer(fuzz_skin_zip SOURCES SkinZipFuzz.cpp LIBS skinui_markup install_unzip)
+endif()
+
+# Writes the zip seeds with the extraction tests' zip writer; built and run
+# by hand only (see the file).
+find_package(ZLIB REQUIRED)
+add_executable(make_zip_seeds EXCLUDE_FROM_ALL MakeZipSeeds.cpp ${PROJECT_SOURCE_DIR}/tests/install/ZipWriter.cpp)
+target_include_directories(make_zip_seeds PRIVATE ${PROJECT_SOURCE_DIR}/tests/install)
+target_link_libraries(make_zip_seeds PRIVATE ZLIB::ZLIB)
+set_target_properties(make_zip_seeds PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-tools)
