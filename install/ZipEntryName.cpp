@@ -1,64 +1,79 @@
 #include "install/ZipEntryName.h"
 
+#include <type_traits>
+
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+template <typename Char>
+bool IsSeparator(Char c) { return c == Char('/') || c == Char('\\'); }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+template <typename Char>
+Char Lower(Char c) { return (c >= Char('A') && c <= Char('Z')) ? static_cast<Char>(c - Char('A') + Char('a')) : c; }
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
+// The code unit's value, bytes taken as unsigned: the checks compare with
+// Latin-1 values, which are the same in code page 1252 and in UTF-16.
+template <typename Char>
+unsigned Unit(Char c) { return static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(c)); }
+
+// `b` is ASCII.
+template <typename Char>
+bool EqualsNoCase(std::basic_string_view<Char> a, std::string_view b)
 {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
+        if (Lower(a[i]) != static_cast<Char>(Lower(b[i]))) return false;
     return true;
 }
 
-std::string_view TrimTrailing(std::string_view text, std::string_view what)
+template <typename Char>
+std::basic_string_view<Char> TrimTrailing(std::basic_string_view<Char> text, std::string_view what)
 {
-    while (!text.empty() && what.find(text.back()) != std::string_view::npos) text.remove_suffix(1);
+    while (!text.empty() && Unit(text.back()) < 0x80 && what.find(static_cast<char>(text.back())) != std::string_view::npos)
+        text.remove_suffix(1);
     return text;
 }
 
 // Windows maps these names to devices in every folder and with any extension
 // ("con.txt", "NUL .zip"), so only the part before the first dot counts.
-bool IsDeviceName(std::string_view component)
+template <typename Char>
+bool IsDeviceName(std::basic_string_view<Char> component)
 {
-    std::string_view base = TrimTrailing(component.substr(0, component.find('.')), " ");
+    std::basic_string_view<Char> base = TrimTrailing(component.substr(0, component.find(Char('.'))), " ");
     static constexpr std::string_view kFixed[] = {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"};
     for (std::string_view device : kFixed)
         if (EqualsNoCase(base, device)) return true;
     if (base.size() == 4 && (EqualsNoCase(base.substr(0, 3), "com") || EqualsNoCase(base.substr(0, 3), "lpt"))) {
-        // Digits, and the superscripts 1, 2, 3 of code page 1252 that Windows
-        // also accepts there.
-        unsigned char last = static_cast<unsigned char>(base[3]);
+        // Digits, and the superscripts 1, 2, 3 (code page 1252 bytes, and the
+        // same values in UTF-16) that Windows also accepts there.
+        unsigned last = Unit(base[3]);
         return (last >= '0' && last <= '9') || last == 0xB9 || last == 0xB2 || last == 0xB3;
     }
     return false;
 }
 
-}  // namespace
-
-EntryNameProblem CheckEntryName(std::string_view name)
+template <typename Char>
+EntryNameProblem Check(std::basic_string_view<Char> name)
 {
     if (name.empty()) return EntryNameProblem::Empty;
     if (name.size() >= kMaxEntryNameBytes) return EntryNameProblem::TooLong;
-    if (name.find('\0') != std::string_view::npos) return EntryNameProblem::EmbeddedNul;
+    if (name.find(Char(0)) != std::basic_string_view<Char>::npos) return EntryNameProblem::EmbeddedNul;
     if (IsSeparator(name.front())) return EntryNameProblem::Absolute;
-    if (name.find(':') != std::string_view::npos) return EntryNameProblem::DriveOrStream;
+    if (name.find(Char(':')) != std::basic_string_view<Char>::npos) return EntryNameProblem::DriveOrStream;
 
     // A directory entry ends with a separator: that one empty last component
     // is the directory marker, not an empty step.
-    std::string_view rest = name;
+    std::basic_string_view<Char> rest = name;
     // The installation folder already holds the package being read
     // ("temp.zip") and the installer's log ("logs"): no entry may land on them.
-    std::string_view first = TrimTrailing(rest.substr(0, rest.find_first_of("/\\")), ". ");
+    size_t firstEnd = 0;
+    while (firstEnd < rest.size() && !IsSeparator(rest[firstEnd])) ++firstEnd;
+    std::basic_string_view<Char> first = TrimTrailing(rest.substr(0, firstEnd), ". ");
     if (EqualsNoCase(first, "temp.zip") || EqualsNoCase(first, "logs")) return EntryNameProblem::Reserved;
     if (IsSeparator(rest.back())) rest.remove_suffix(1);
     while (true) {
         size_t end = 0;
         while (end < rest.size() && !IsSeparator(rest[end])) ++end;
-        std::string_view component = rest.substr(0, end);
+        std::basic_string_view<Char> component = rest.substr(0, end);
         if (component.empty()) return EntryNameProblem::EmptyComponent;
         if (TrimTrailing(component, ". ").empty()) return EntryNameProblem::DotComponent;
         if (IsDeviceName(component)) return EntryNameProblem::DeviceName;
@@ -67,6 +82,12 @@ EntryNameProblem CheckEntryName(std::string_view name)
     }
     return EntryNameProblem::None;
 }
+
+}  // namespace
+
+EntryNameProblem CheckEntryName(std::string_view name) { return Check(name); }
+
+EntryNameProblem CheckEntryName(std::wstring_view name) { return Check(name); }
 
 const char* DescribeEntryNameProblem(EntryNameProblem problem)
 {

@@ -3,11 +3,12 @@
 // written for it: the name is later used as a path relative to the
 // installation directory, so it must not be able to lead anywhere else.
 //
-// The check works on the stored bytes and treats both '/' and '\' as
-// separators. In code page 936 a second byte of a double-byte character may be
-// 0x5C ('\'); Windows reads such a byte as part of the character, so splitting
-// there only ever finds more separators than Windows does. The verdict can
-// then be stricter than needed, never laxer.
+// The installer checks the decoded wide name, which is what the file
+// functions see. The byte form checks the stored bytes and treats both '/'
+// and '\' as separators: in code page 936 a second byte of a double-byte
+// character may be 0x5C ('\'), which Windows reads as part of the
+// character, so splitting there only finds more separators than Windows
+// does. Its verdict can be stricter than needed, never laxer.
 
 #include <cstddef>
 #include <string_view>
@@ -29,5 +30,8 @@ enum class EntryNameProblem {
 constexpr size_t kMaxEntryNameBytes = 256;
 
 EntryNameProblem CheckEntryName(std::string_view name);
+// The same rules for a name already decoded (UTF-16 on Windows): the way it
+// is checked where the name file functions will see it.
+EntryNameProblem CheckEntryName(std::wstring_view name);
 
 const char* DescribeEntryNameProblem(EntryNameProblem problem);

@@ -74,7 +74,27 @@ TEST(ZipEntryName, EveryWayOutIsRefused)
         {std::string(256, 'n'), P::TooLong},
         {std::string(70000, '.'), P::TooLong},
     };
-    for (const Case& c : cases) EXPECT_EQ(CheckEntryName(c.name), c.problem) << c.name;
+    for (const Case& c : cases) {
+        EXPECT_EQ(CheckEntryName(c.name), c.problem) << c.name;
+        // The decoded form of the same name meets the same rules: bytes
+        // taken as Latin-1 (the superscript of "COM\xB9" is U+00B9 there).
+        std::wstring wide;
+        for (char ch : c.name) wide += static_cast<wchar_t>(static_cast<unsigned char>(ch));
+        EXPECT_EQ(CheckEntryName(std::wstring_view(wide)), c.problem) << c.name;
+    }
+}
+
+TEST(ZipEntryName, DecodedChineseNamesMeetTheSameRules)
+{
+    EXPECT_EQ(CheckEntryName(std::wstring_view(L"文档/说明.txt")), P::None);
+    EXPECT_EQ(CheckEntryName(std::wstring_view(L"我的盒子/")), P::None);
+    EXPECT_EQ(CheckEntryName(std::wstring_view(L"文档/../../x")), P::DotComponent);
+    EXPECT_EQ(CheckEntryName(std::wstring_view(L"文档\\CON.txt")), P::DeviceName);
+    EXPECT_EQ(CheckEntryName(std::wstring_view(L"盒子：x")), P::None) << "a full-width colon is an ordinary character";
+    EXPECT_EQ(CheckEntryName(std::wstring_view(L"盒子:x")), P::DriveOrStream);
+    // What was a trail byte 0x5C in code page 936 is gone once decoded: the
+    // wide check sees the character Windows sees.
+    EXPECT_EQ(CheckEntryName(std::wstring_view(L"\u80FD..")), P::None);
 }
 
 TEST(ZipEntryName, TrailBytesThatLookLikeSeparatorsOnlyMakeTheCheckStricter)
