@@ -18,11 +18,14 @@
 
 namespace {
 
-std::string Ansi(const wchar_t* wide)
+// A path for a log line: UTF-8, as the logger takes its text.
+std::string Utf8(const wchar_t* wide)
 {
-    char narrow[MAX_PATH * 2] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string utf8(static_cast<size_t>(length - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], length, nullptr, nullptr);
+    return utf8;
 }
 
 // COM for the shell link object of the shortcut step; balanced on every way out.
@@ -96,7 +99,6 @@ bool PackageMatchesPin(const wchar_t* package, const PackagePin& pin)
 // told to the user.
 bool DownloadExtractAndRename(HWND window, const InstallSequenceOptions& options)
 {
-    std::string installDir = Ansi(InstallSettings::installDir);
     auto logger = MyLog::GetLogger();
     for (int pass = 1;; ++pass) {
         wchar_t package[MAX_PATH] = {};
@@ -110,7 +112,7 @@ bool DownloadExtractAndRename(HWND window, const InstallSequenceOptions& options
             failed = L"安装包校验失败，正在重新下载";
         } else {
             ExtractFailure failure;
-            int result = UnzipWidthProgress(Ansi(package).c_str(), installDir.c_str(), window, &failure);
+            int result = UnzipWidthProgress(package, InstallSettings::installDir, window, &failure);
             if (result == kUnzipCancelled) return false;
             ReportUnzipResult(window, result);
             if (result == kUnzipNotEnoughSpace) {
@@ -125,13 +127,13 @@ bool DownloadExtractAndRename(HWND window, const InstallSequenceOptions& options
             }
             if (result != kUnzipOk) {
                 if (!failure.entry.empty()) {
-                    logger->error(fmt::runtime(Text936("解压失败: {} ({})")), failure.entry, failure.reason);
+                    logger->error(fmt::runtime(Text936("解压失败: {} ({})")), Text936(failure.entry.c_str()), failure.reason);
                 }
                 failed = L"解压失败，正在重新下载";
             } else {
                 std::wstring target;
                 if (RenameExecutables(&target)) return true;
-                logger->error("cannot replace {} (the program may be running)", Ansi(target.c_str()));
+                logger->error("cannot replace {} (the program may be running)", Text936(Utf8(target.c_str()).c_str()));
                 failed = L"无法替换正在运行的程序，请先关闭它";
             }
         }

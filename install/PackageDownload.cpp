@@ -85,6 +85,17 @@ std::string Validator(CURL* handle)
     return std::string();
 }
 
+// A path in a log line: in code page 936, as the log's other Chinese texts
+// ("?" for what that code page cannot show).
+std::string PathForLog(const wchar_t* path)
+{
+    int length = WideCharToMultiByte(936, 0, path, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string text(static_cast<size_t>(length - 1), '\0');
+    WideCharToMultiByte(936, 0, path, -1, &text[0], length, nullptr, nullptr);
+    return text;
+}
+
 void DebugOutputTransferError(CURLcode result)
 {
     char message[1024] = {};
@@ -119,9 +130,9 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* packageFile)
     return fwrite(data, size, count, package->file) * size;
 }
 
-int DownloadPackage(const char* path, HWND window) { return DownloadPackage(path, window, DownloadOptions()); }
+int DownloadPackage(const wchar_t* path, HWND window) { return DownloadPackage(path, window, DownloadOptions()); }
 
-int DownloadPackage(const char* path, HWND window, const DownloadOptions& options, std::string* validator)
+int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& options, std::string* validator)
 {
     CurlGlobal global;
     std::unique_ptr<CURL, EasyHandleCleanup> handle(curl_easy_init());
@@ -152,9 +163,9 @@ int DownloadPackage(const char* path, HWND window, const DownloadOptions& option
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 
-    std::unique_ptr<FILE, FileCloser> file(fopen(path, "ab"));
+    std::unique_ptr<FILE, FileCloser> file(_wfopen(path, L"ab"));
     if (!file) {
-        MyLog::GetLogger()->info(fmt::runtime(Text936("打开文件”{}“失败")), path);
+        MyLog::GetLogger()->info(fmt::runtime(Text936("打开文件”{}“失败")), PathForLog(path));
         return kDownloadOk;
     }
     _fseeki64(file.get(), 0, SEEK_END);
@@ -204,8 +215,6 @@ bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const D
     PathAppendW(path, L"temp.zip");
     if (PathFileExistsW(path)) DeleteFileW(path);
 
-    char narrowPath[MAX_PATH * 2] = {};
-    WideCharToMultiByte(CP_ACP, 0, path, -1, narrowPath, sizeof narrowPath, nullptr, nullptr);
 
     std::string validator;
     for (int failures = 0;;) {
@@ -215,7 +224,7 @@ bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const D
             return false;
         MyLog::GetLogger()->debug("downloading");
         PostStatusText(window, L"downloading");
-        int result = DownloadPackage(narrowPath, window, options, &validator);
+        int result = DownloadPackage(path, window, options, &validator);
         if (result == kDownloadOk) return true;
         if (result == kDownloadCancelled) return false;
         // The user sees it keep trying, and can still leave with Escape.

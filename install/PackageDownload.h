@@ -40,13 +40,13 @@ enum : int {
     kDownloadCancelled = -2,
 };
 
-// One attempt: appends to the narrow `path` from its current length.
+// One attempt: appends to the file at `path` from its current length.
 // `validator` is what the server said the file's bytes are (its ETag, else
 // its Last-Modified): a resumed request carries it in If-Range, so a package
 // replaced on the server since is sent whole instead of spliced onto the
 // old bytes. The attempt updates it from the answer whose body it writes.
-int DownloadPackage(const char* path, HWND window);
-int DownloadPackage(const char* path, HWND window, const DownloadOptions& options, std::string* validator = nullptr);
+int DownloadPackage(const wchar_t* path, HWND window);
+int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& options, std::string* validator = nullptr);
 
 // The transfer-information callback's record; lives on the stack of one attempt.
 struct DownloadProgress {

@@ -30,12 +30,15 @@ constexpr int64_t kSpareBytes = 1048576;
 
 #ifdef _WIN32
 
-int MakeOneDirectory(const char* path) { return _mkdir(path); }
-int ChangeDirectory(const char* path) { return _chdir(path); }
+// Paths are wide from the settings to the system call: a Chinese box name or
+// folder must survive a system whose ANSI code page is not 936.
+int MakeOneDirectory(const wchar_t* path) { return _wmkdir(path); }
+int ChangeDirectory(const wchar_t* path) { return _wchdir(path); }
+FILE* CreateOutput(const wchar_t* path) { return _wfopen(path, L"wb"); }
 
-bool IsDirectory(const char* path)
+bool IsDirectory(const wchar_t* path)
 {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -43,7 +46,7 @@ bool IsDirectory(const char* path)
 int64_t FreeBytesHere()
 {
     ULARGE_INTEGER available;
-    if (!GetDiskFreeSpaceExA(".", &available, nullptr, nullptr)) return -1;
+    if (!GetDiskFreeSpaceExW(L".", &available, nullptr, nullptr)) return -1;
     return available.QuadPart > static_cast<ULONGLONG>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(available.QuadPart);
 }
 
@@ -66,6 +69,7 @@ bool SetTimesFromEntry(FILE* file, uLong dosDate)
 
 int MakeOneDirectory(const char* path) { return mkdir(path, 0777); }
 int ChangeDirectory(const char* path) { return chdir(path); }
+FILE* CreateOutput(const char* path) { return fopen(path, "wb"); }
 
 bool IsDirectory(const char* path)
 {
@@ -101,28 +105,50 @@ bool SetTimesFromEntry(FILE* file, uLong dosDate)
 
 #endif
 
-// Notes which entry failed and why, for the caller's log; returns `code`.
-int Fail(const ExtractProgress& progress, const char* entry, const char* reason, int code)
+// A name for the trace and the caller's log: UTF-8.
+std::string Printable(const PathString& name)
 {
-    printf("%s: %s\n", entry, reason);
+#ifdef _WIN32
+    int length = WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), &utf8[0], length, nullptr, nullptr);
+    return utf8;
+#else
+    return name;
+#endif
+}
+
+// Notes which entry failed and why, for the caller's log; returns `code`.
+int Fail(const ExtractProgress& progress, const PathString& entry, const char* reason, int code)
+{
+    std::string printable = Printable(entry);
+    printf("%s: %s\n", printable.c_str(), reason);
     if (progress.failure != nullptr) {
-        progress.failure->entry = entry;
+        progress.failure->entry = printable;
         progress.failure->reason = reason;
     }
     return code;
+}
+
+// The entry's name as the file functions will take it, decoded and checked.
+// Long names are refused before decoding, on the stored bytes.
+EntryNameProblem DecodeAndCheck(unz_file_info64& info, const char* stored, PathString* decoded)
+{
+    if (info.size_filename >= kNameBufferBytes) return EntryNameProblem::TooLong;
+    *decoded = DecodeEntryName(std::string_view(stored, info.size_filename), (info.flag & kZipUtf8NameFlag) != 0);
+    return CheckEntryName(std::basic_string_view<PathChar>(*decoded));
 }
 
 // The archive library's codes of -100 and below keep their meaning; its
 // smaller ones and zlib's (-1 to -6) would read as -1 to -3 to the sequence.
 int EntryFailure(int code) { return code > -100 ? kUnzipDataError : code; }
 
-// The file-name part: after the last separator, or the whole name.
-char* FileNamePart(char* name)
+// Where the file-name part starts: after the last separator, or 0.
+size_t FileNamePart(const PathString& name)
 {
-    char* part = name;
-    for (char* p = name; *p != '\0'; ++p)
-        if (*p == '/' || *p == '\\') part = p + 1;
-    return part;
+    size_t separator = name.find_last_of(PathString{PathChar('/'), PathChar('\\')});
+    return separator == PathString::npos ? 0 : separator + 1;
 }
 
 struct FreeDeleter {
@@ -152,33 +178,33 @@ bool ReportBlock(const ExtractProgress& progress, int64_t total, int64_t* writte
 
 }  // namespace
 
-int MakeDirectoryPath(const char* path)
+int MakeDirectoryPath(const PathChar* path)
 {
-    size_t length = std::strlen(path);
+    size_t length = std::char_traits<PathChar>::length(path);
     if (length == 0) return 0;
-    std::unique_ptr<char, FreeDeleter> copy(static_cast<char*>(std::malloc(length + 1)));
+    std::unique_ptr<PathChar, FreeDeleter> copy(static_cast<PathChar*>(std::malloc((length + 1) * sizeof(PathChar))));
     if (!copy) {
         printf("Error allocating memory\n");
         return kUnzipOutOfMemory;
     }
-    char* buffer = copy.get();
-    std::memcpy(buffer, path, length + 1);
-    if (buffer[length - 1] == '/') buffer[length - 1] = '\0';
+    PathChar* buffer = copy.get();
+    std::memcpy(buffer, path, (length + 1) * sizeof(PathChar));
+    if (buffer[length - 1] == PathChar('/')) buffer[length - 1] = PathChar(0);
     if (MakeOneDirectory(buffer) == 0) return 1;
 
     // Existing levels fail with another error and are passed over; a level
     // that cannot be made because its parent is missing ends the walk.
-    for (char* p = buffer + 1;; ++p) {
-        while (*p != '\0' && *p != '\\' && *p != '/') ++p;
-        char hold = *p;
-        *p = '\0';
+    for (PathChar* p = buffer + 1;; ++p) {
+        while (*p != PathChar(0) && *p != PathChar('\\') && *p != PathChar('/')) ++p;
+        PathChar hold = *p;
+        *p = PathChar(0);
         // A level that is there already must be a folder: a file of that
         // name (an entry "a" before "a/b") leaves nowhere to put the rest.
         if (MakeOneDirectory(buffer) == -1 && !IsDirectory(buffer)) {
-            printf("couldn't create directory %s\n", buffer);
+            printf("couldn't create directory %s\n", Printable(buffer).c_str());
             return 0;
         }
-        if (hold == '\0') break;
+        if (hold == PathChar(0)) break;
         *p = hold;
     }
     return 1;
@@ -187,21 +213,22 @@ int MakeDirectoryPath(const char* path)
 int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_t total, int64_t* written,
                         int64_t* lastReported)
 {
-    char name[kNameBufferBytes] = {};
+    char stored[kNameBufferBytes] = {};
     unz_file_info64 info;
-    int err = unzGetCurrentFileInfo64(archive, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+    int err = unzGetCurrentFileInfo64(archive, &info, stored, sizeof stored, nullptr, 0, nullptr, 0);
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
         return EntryFailure(err);
     }
-    // Checked again here, so that no caller can reach the file functions with
-    // a name nobody looked at. A long name's copy above has no terminator.
-    EntryNameProblem problem = info.size_filename >= kNameBufferBytes
-                                   ? EntryNameProblem::TooLong
-                                   : CheckEntryName(std::string_view(name, info.size_filename));
+    // Checked again here, on the name as the file functions will see it, so
+    // that no caller can reach them with a name nobody looked at. A long
+    // name's copy above has no terminator.
+    PathString name;
+    EntryNameProblem problem = DecodeAndCheck(info, stored, &name);
     if (problem != EntryNameProblem::None) {
-        name[kNameBufferBytes - 1] = '\0';
-        return Fail(progress, name, DescribeEntryNameProblem(problem), kUnzipRefusedEntryName);
+        stored[kNameBufferBytes - 1] = '\0';
+        return Fail(progress, name.empty() ? PathString(stored, stored + std::strlen(stored)) : name,
+                    DescribeEntryNameProblem(problem), kUnzipRefusedEntryName);
     }
 
     std::unique_ptr<char, FreeDeleter> block(static_cast<char*>(std::malloc(kExtractBlockBytes)));
@@ -210,13 +237,13 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         return kUnzipOutOfMemory;
     }
 
-    char* fileNamePart = FileNamePart(name);
-    if (*fileNamePart == '\0') {
-        printf("creating directory: %s\n", name);
+    const size_t fileNamePart = FileNamePart(name);
+    if (fileNamePart == name.size()) {
+        printf("creating directory: %s\n", Printable(name).c_str());
         // Its parents normally come first in the archive; when they do not,
         // the whole path is made.
-        if (MakeOneDirectory(name) == 0 || IsDirectory(name)) return 0;
-        int made = MakeDirectoryPath(name);
+        if (MakeOneDirectory(name.c_str()) == 0 || IsDirectory(name.c_str())) return 0;
+        int made = MakeDirectoryPath(name.c_str());
         if (made == kUnzipOutOfMemory) return made;
         if (made != 1) return Fail(progress, name, "folder cannot be made", kUnzipCannotCreate);
         return 0;
@@ -235,13 +262,10 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         return EntryFailure(err);
     }
 
-    FILE* output = fopen(name, "wb");
-    if (output == nullptr && fileNamePart != name) {
-        char separator = fileNamePart[-1];
-        fileNamePart[-1] = '\0';
-        MakeDirectoryPath(name);
-        fileNamePart[-1] = separator;
-        output = fopen(name, "wb");
+    FILE* output = CreateOutput(name.c_str());
+    if (output == nullptr && fileNamePart > 0) {
+        MakeDirectoryPath(name.substr(0, fileNamePart - 1).c_str());
+        output = CreateOutput(name.c_str());
     }
     if (output == nullptr) {
         // In use (the old program still running), read-only, or a folder in
@@ -250,7 +274,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         return Fail(progress, name, "file cannot be created", kUnzipCannotCreate);
     }
 
-    printf(" extracting: %s\n", name);
+    printf(" extracting: %s\n", Printable(name).c_str());
     int copyResult = 0;
     uint64_t entryBytes = 0;
     for (;;) {
@@ -301,23 +325,40 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
     return 0;
 }
 
+PathString DecodeEntryName(std::string_view stored, bool utf8Flag)
+{
+#ifdef _WIN32
+    // Flagged names are UTF-8 (what current zip tools write for non-ASCII
+    // names); the others are in the code page of the machine that packed
+    // them, which existing packages take to be this system's ANSI one.
+    const UINT codePage = utf8Flag ? CP_UTF8 : CP_ACP;
+    const int length = MultiByteToWideChar(codePage, 0, stored.data(), static_cast<int>(stored.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) MultiByteToWideChar(codePage, 0, stored.data(), static_cast<int>(stored.size()), &wide[0], length);
+    return wide;
+#else
+    (void)utf8Flag;  // natively the file functions take the bytes as they are
+    return PathString(stored);
+#endif
+}
+
 int64_t ComputeTotalSize(unzFile archive, ExtractFailure* failure)
 {
     unz_global_info64 global;
     if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return -1;
     int64_t total = 0;
     for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
-        char name[kNameBufferBytes] = {};
+        char stored[kNameBufferBytes] = {};
         unz_file_info64 info;
-        if (unzGetCurrentFileInfo64(archive, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return -1;
-        EntryNameProblem problem = info.size_filename >= kNameBufferBytes
-                                       ? EntryNameProblem::TooLong
-                                       : CheckEntryName(std::string_view(name, info.size_filename));
+        if (unzGetCurrentFileInfo64(archive, &info, stored, sizeof stored, nullptr, 0, nullptr, 0) != UNZ_OK) return -1;
+        PathString name;
+        EntryNameProblem problem = DecodeAndCheck(info, stored, &name);
         if (problem != EntryNameProblem::None) {
-            printf("refused entry name %.*s (%s)\n", static_cast<int>(info.size_filename < 255 ? info.size_filename : 255),
-                   name, DescribeEntryNameProblem(problem));
+            std::string printable = name.empty() ? std::string(stored, info.size_filename < 255 ? info.size_filename : 255)
+                                                 : Printable(name);
+            printf("refused entry name %s (%s)\n", printable.c_str(), DescribeEntryNameProblem(problem));
             if (failure != nullptr) {
-                failure->entry.assign(name, info.size_filename < 255 ? info.size_filename : 255);
+                failure->entry = printable;
                 failure->reason = DescribeEntryNameProblem(problem);
             }
             return kUnzipRefusedEntryName;
@@ -352,25 +393,32 @@ int ExtractAll(unzFile archive, const ExtractProgress& progress, int64_t total)
     return kUnzipOk;
 }
 
-int UnzipWidthProgress(const char* archivePath, const char* destinationDir, const ExtractProgress& progress)
+int UnzipWidthProgress(const PathChar* archivePath, const PathChar* destinationDir, const ExtractProgress& progress)
 {
     if (archivePath == nullptr) {
         printf("Cannot open %s or %s.zip\n", "(null)", "(null)");
         return kUnzipCannotOpenArchive;
     }
-    zlib_filefunc64_def stdioFunctions;
-    fill_fopen64_filefunc(&stdioFunctions);
-    std::string openedName = archivePath;
-    std::unique_ptr<void, ArchiveCloser> archive(unzOpen2_64(openedName.c_str(), &stdioFunctions));
+    zlib_filefunc64_def fileFunctions;
+    fill_fopen64_filefunc(&fileFunctions);
+#ifdef _WIN32
+    // The archive's path is handed over as it is, wide, to our own open; the
+    // reading and seeking stay the library's own on the FILE it returns.
+    fileFunctions.zopen64_file = [](voidpf, const void* path, int) -> voidpf {
+        return _wfopen(static_cast<const wchar_t*>(path), L"rb");
+    };
+#endif
+    PathString openedName = archivePath;
+    std::unique_ptr<void, ArchiveCloser> archive(unzOpen2_64(openedName.c_str(), &fileFunctions));
     if (!archive) {
-        openedName += ".zip";
-        archive.reset(unzOpen2_64(openedName.c_str(), &stdioFunctions));
+        openedName += PathString{PathChar('.'), PathChar('z'), PathChar('i'), PathChar('p')};
+        archive.reset(unzOpen2_64(openedName.c_str(), &fileFunctions));
     }
     if (!archive) {
-        printf("Cannot open %s or %s.zip\n", archivePath, archivePath);
+        printf("Cannot open %s or %s.zip\n", Printable(archivePath).c_str(), Printable(archivePath).c_str());
         return kUnzipCannotOpenArchive;
     }
-    printf("%s opened\n", openedName.c_str());
+    printf("%s opened\n", Printable(openedName).c_str());
 
     int64_t total = ComputeTotalSize(archive.get(), progress.failure);
     if (total == kUnzipRefusedEntryName) return kUnzipRefusedEntryName;
@@ -397,7 +445,7 @@ int UnzipWidthProgress(const char* archivePath, const char* destinationDir, cons
 }
 
 #ifdef _WIN32
-int UnzipWidthProgress(const char* archivePath, const char* destinationDir, HWND window, ExtractFailure* failure)
+int UnzipWidthProgress(const wchar_t* archivePath, const wchar_t* destinationDir, HWND window, ExtractFailure* failure)
 {
     ExtractProgress progress;
     progress.failure = failure;

@@ -5,10 +5,11 @@
 // the first byte the declared sizes are summed and checked against the free
 // space of the destination's disk.
 //
-// Entry names are used as stored, as narrow strings in the ANSI code page,
-// relative to the destination, which becomes the process's current directory
-// and stays so afterwards. Every name is checked (install/ZipEntryName.h)
-// before the first byte is written; one refused name fails the whole archive.
+// Entry names are decoded (UTF-8 where the entry says so, else the system's
+// ANSI code page), checked (install/ZipEntryName.h) and used relative to the
+// destination, which becomes the process's current directory and stays so
+// afterwards. Every name is checked before the first byte is written; one
+// refused name fails the whole archive. On Windows every path is wide.
 //
 // Diagnostics go to stdout with printf; the installer has no console, so they
 // only show when a test or a developer runs the code.
@@ -18,12 +19,28 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include <minizip/unzip.h>
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
+
+// File-system paths: wide on Windows, the bytes themselves natively.
+#ifdef _WIN32
+using PathChar = wchar_t;
+#else
+using PathChar = char;
+#endif
+using PathString = std::basic_string<PathChar>;
+
+// General-purpose bit 11: the entry's name is UTF-8.
+constexpr unsigned kZipUtf8NameFlag = 0x800;
+
+// An entry's stored name as the file functions take it: UTF-8 when flagged,
+// else in the ANSI code page (Windows); natively, the bytes.
+PathString DecodeEntryName(std::string_view stored, bool utf8Flag);
 
 // Results of UnzipWidthProgress. The install sequence goes on for 0 and
 // fetches the package again for anything else; -1, -2 and -3 have status
@@ -47,7 +64,7 @@ enum : int {
 
 // Which entry failed and why, for the log: a user's support request needs it.
 struct ExtractFailure {
-    std::string entry;
+    std::string entry;  // UTF-8
     std::string reason;
     int64_t needed = 0;     // kUnzipNotEnoughSpace: bytes the archive unpacks to,
     int64_t available = 0;  // and bytes free at the destination
@@ -67,10 +84,10 @@ struct ExtractProgress {
 constexpr int64_t kExtractReportBytes = 1048576;
 constexpr unsigned kExtractBlockBytes = 8192;
 
-int UnzipWidthProgress(const char* archivePath, const char* destinationDir, const ExtractProgress& progress);
+int UnzipWidthProgress(const PathChar* archivePath, const PathChar* destinationDir, const ExtractProgress& progress);
 #ifdef _WIN32
 // Progress goes to `window` as WM_SETUP_EXTRACT_PROGRESS.
-int UnzipWidthProgress(const char* archivePath, const char* destinationDir, HWND window,
+int UnzipWidthProgress(const wchar_t* archivePath, const wchar_t* destinationDir, HWND window,
                        ExtractFailure* failure = nullptr);
 #endif
 
@@ -91,4 +108,4 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
 
 // Creates every level of `path`: 1 on success, 0 when a level cannot be
 // created (or is a file), kUnzipOutOfMemory when memory runs out.
-int MakeDirectoryPath(const char* path);
+int MakeDirectoryPath(const PathChar* path);

@@ -9,13 +9,14 @@
 
 namespace {
 
-std::string ToAnsi(const wchar_t* text)
+// The name file's text is in code page 936, whatever the system's code page:
+// the installed program reads it so. Characters 936 lacks become "?".
+std::string To936(const wchar_t* text)
 {
-    int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return std::string();
-    std::string narrow(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], length, nullptr, nullptr);
-    narrow.resize(static_cast<size_t>(length - 1));
+    int length = WideCharToMultiByte(936, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string narrow(static_cast<size_t>(length - 1), '\0');
+    WideCharToMultiByte(936, 0, text, -1, &narrow[0], length, nullptr, nullptr);
     return narrow;
 }
 
@@ -23,13 +24,15 @@ std::string ToAnsi(const wchar_t* text)
 
 void SaveNameFile()
 {
-    std::string path = ToAnsi(InstallSettings::installDir) + "cvnname.dat";
-    std::string name = ToAnsi(InstallSettings::boxName);
-    FILE* file = fopen(path.c_str(), "w");
+    // The path stays wide: a Chinese folder on a system whose code page is
+    // not 936 would otherwise name another file, or none.
+    std::wstring path = std::wstring(InstallSettings::installDir.GetData()) + L"cvnname.dat";
+    std::string name = To936(InstallSettings::boxName);
+    FILE* file = _wfopen(path.c_str(), L"wb");
     if (file == nullptr) {
         MyLog::GetLogger()->error("{}{}", Text936("cvnname.dat失败,GetLastError = "), GetLastError());
         return;
     }
-    fprintf(file, "%s", name.c_str());
+    fwrite(name.data(), 1, name.size(), file);
     fclose(file);
 }

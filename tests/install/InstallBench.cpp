@@ -46,10 +46,9 @@ int wmain(int argc, wchar_t** argv)
     cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     LARGE_INTEGER start, end;
     if (command == L"extract") {
-        std::string archive = Ansi(argv[2]), destination = Ansi(argv[3]);
         // The extraction traces each entry on stdout; that is part of its cost.
         QueryPerformanceCounter(&start);
-        int result = UnzipWidthProgress(archive.c_str(), destination.c_str(), static_cast<HWND>(nullptr));
+        int result = UnzipWidthProgress(argv[2], argv[3], static_cast<HWND>(nullptr));
         QueryPerformanceCounter(&end);
         fprintf(stderr, "extract_seconds=%.3f result=%d\n", Seconds(start, end), result);
         return result == 0 ? 0 : 1;
@@ -60,7 +59,7 @@ int wmain(int argc, wchar_t** argv)
         DownloadOptions options;
         options.url = Ansi(argv[2]);
         QueryPerformanceCounter(&start);
-        int result = DownloadPackage(Ansi(path.c_str()).c_str(), nullptr, options);
+        int result = DownloadPackage(path.c_str(), nullptr, options);
         QueryPerformanceCounter(&end);
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);

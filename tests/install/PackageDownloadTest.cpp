@@ -21,7 +21,7 @@ namespace {
 struct DownloadTest : ::testing::Test {
     TempDir dir{L"box-dl"};
     std::string tag = UniqueTag("dl");
-    std::string narrowPackage = Narrow(dir / L"temp.zip");  // the test folders are ASCII
+    std::wstring packagePath = dir / L"temp.zip";
 
     void SetUp() override
     {
@@ -150,7 +150,7 @@ TEST_F(DownloadTest, WhatDoesNotContinueTheFileNeverLandsBehindIt)
     std::string served = PatternBytes(1500000, 12);
     std::string file = "odd-" + tag + ".zip";
     Publish(file, served);
-    auto attempt = [&](const DownloadOptions& options) { return DownloadPackage(narrowPackage.c_str(), nullptr, options); };
+    auto attempt = [&](const DownloadOptions& options) { return DownloadPackage(packagePath.c_str(), nullptr, options); };
 
     // Cut, then an error page at the resumed offset: the page is not appended.
     DownloadOptions options = Faulty(file, "cut:300000,error:500,error:404,norange");
@@ -196,7 +196,7 @@ TEST_F(DownloadTest, WithoutContentLengthOnlyTheFinalHundredIsReported)
     std::string file = "nolength-" + tag + ".zip";
     Publish(file, served);
     MessageCollector window;
-    EXPECT_EQ(DownloadPackage(narrowPackage.c_str(), window.Handle(), Faulty(file, "nolength")), kDownloadOk);
+    EXPECT_EQ(DownloadPackage(packagePath.c_str(), window.Handle(), Faulty(file, "nolength")), kDownloadOk);
     EXPECT_TRUE(Package() == served);
     EXPECT_EQ(Progress(Drain(window), WM_SETUP_DOWNLOAD_PROGRESS), std::vector<unsigned>{100u});
 }
@@ -208,17 +208,17 @@ TEST_F(DownloadTest, RedirectsFollowHttpOnly)
     Publish(file, served);
     for (const char* scheme : {"ftp", "file", "https", "gopher"}) {
         tag = UniqueTag(scheme);
-        EXPECT_EQ(DownloadPackage(narrowPackage.c_str(), nullptr, Faulty(file, std::string("redirect:") + scheme)),
+        EXPECT_EQ(DownloadPackage(packagePath.c_str(), nullptr, Faulty(file, std::string("redirect:") + scheme)),
                   kDownloadFailed)
             << scheme;
         EXPECT_EQ(Package(), "") << scheme;
     }
     // A redirect loop ends.
     tag = UniqueTag("loop");
-    EXPECT_EQ(DownloadPackage(narrowPackage.c_str(), nullptr, Faulty(file, "redirect:http")), kDownloadFailed);
+    EXPECT_EQ(DownloadPackage(packagePath.c_str(), nullptr, Faulty(file, "redirect:http")), kDownloadFailed);
 
     tag = UniqueTag("http");
-    EXPECT_EQ(DownloadPackage(narrowPackage.c_str(), nullptr, Faulty(file, "redirect:http,ok")), kDownloadOk);
+    EXPECT_EQ(DownloadPackage(packagePath.c_str(), nullptr, Faulty(file, "redirect:http,ok")), kDownloadOk);
     EXPECT_TRUE(Package() == served);
 }
 

@@ -27,14 +27,11 @@ namespace {
 
 using Method = ZipWriter::Method;
 
-// The narrow form the installer hands over: the ANSI code page on Windows.
-std::string NarrowPath(const fs::path& path)
+// The form the installer hands over: wide on Windows.
+PathString PathOf(const fs::path& path)
 {
 #ifdef _WIN32
-    std::wstring wide = path.wstring();
-    char narrow[MAX_PATH * 2] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
+    return path.wstring();
 #else
     return path.string();
 #endif
@@ -106,7 +103,7 @@ struct ExtractTest : ::testing::Test {
     int Extract(const std::string& bytes)
     {
         WriteAll(archive, bytes);
-        return UnzipWidthProgress(NarrowPath(archive).c_str(), NarrowPath(dest).c_str(), Recorder());
+        return UnzipWidthProgress(PathOf(archive).c_str(), PathOf(dest).c_str(), Recorder());
     }
 };
 
@@ -162,18 +159,18 @@ TEST_F(ExtractTest, SecondNameWithZipSuffix)
     ZipWriter zip;
     zip.AddFile("x.txt", "x");
     WriteAll(root / "package.zip", zip.Finish());
-    std::string withoutSuffix = NarrowPath(root / "package");
-    EXPECT_EQ(UnzipWidthProgress(withoutSuffix.c_str(), NarrowPath(dest).c_str(), Recorder()), kUnzipOk);
+    PathString withoutSuffix = PathOf(root / "package");
+    EXPECT_EQ(UnzipWidthProgress(withoutSuffix.c_str(), PathOf(dest).c_str(), Recorder()), kUnzipOk);
     EXPECT_EQ(ReadAll(dest / "x.txt"), "x");
 }
 
 TEST_F(ExtractTest, ResultCodes)
 {
-    std::string missing = NarrowPath(root / "nothing-here");
-    EXPECT_EQ(UnzipWidthProgress(missing.c_str(), NarrowPath(dest).c_str(), Recorder()), kUnzipCannotOpenArchive);
-    EXPECT_EQ(UnzipWidthProgress(nullptr, NarrowPath(dest).c_str(), Recorder()), kUnzipCannotOpenArchive);
+    PathString missing = PathOf(root / "nothing-here");
+    EXPECT_EQ(UnzipWidthProgress(missing.c_str(), PathOf(dest).c_str(), Recorder()), kUnzipCannotOpenArchive);
+    EXPECT_EQ(UnzipWidthProgress(nullptr, PathOf(dest).c_str(), Recorder()), kUnzipCannotOpenArchive);
     WriteAll(archive, "PK\3\4 this is no archive");
-    EXPECT_EQ(UnzipWidthProgress(NarrowPath(archive).c_str(), NarrowPath(dest).c_str(), Recorder()),
+    EXPECT_EQ(UnzipWidthProgress(PathOf(archive).c_str(), PathOf(dest).c_str(), Recorder()),
               kUnzipCannotOpenArchive);
 
     // The directory claims one entry more than it holds: the sizes cannot be
@@ -185,8 +182,8 @@ TEST_F(ExtractTest, ResultCodes)
 
     std::string goodArchive = zip.Finish();
     WriteAll(archive, goodArchive);
-    std::string noSuchDir = NarrowPath(root / "no" / "such" / "dir");
-    EXPECT_EQ(UnzipWidthProgress(NarrowPath(archive).c_str(), noSuchDir.c_str(), Recorder()),
+    PathString noSuchDir = PathOf(root / "no" / "such" / "dir");
+    EXPECT_EQ(UnzipWidthProgress(PathOf(archive).c_str(), noSuchDir.c_str(), Recorder()),
               kUnzipCannotEnterDirectory);
 }
 
@@ -249,7 +246,7 @@ TEST_F(ExtractTest, TheArchiveItselfAndTheLogAreNoPlaceForAnEntry)
         ExtractProgress progress = Recorder();
         progress.failure = &failure;
         WriteAll(archive, zip.Finish());
-        EXPECT_EQ(UnzipWidthProgress(NarrowPath(archive).c_str(), NarrowPath(dest).c_str(), progress),
+        EXPECT_EQ(UnzipWidthProgress(PathOf(archive).c_str(), PathOf(dest).c_str(), progress),
                   kUnzipRefusedEntryName)
             << name;
         EXPECT_EQ(failure.entry, name);
@@ -295,7 +292,7 @@ TEST_F(ExtractTest, DataThatDoNotComeToTheDeclaredSizeFailTheEntry)
         ExtractProgress progress = Recorder();
         progress.failure = &failure;
         WriteAll(archive, c.archive);
-        int result = UnzipWidthProgress(NarrowPath(archive).c_str(), NarrowPath(dest).c_str(), progress);
+        int result = UnzipWidthProgress(PathOf(archive).c_str(), PathOf(dest).c_str(), progress);
         EXPECT_TRUE(result == kUnzipSizeMismatch || result == UNZ_CRCERROR) << c.what << ": " << result;
         if (result == kUnzipSizeMismatch) EXPECT_FALSE(failure.entry.empty()) << c.what;
         fs::current_path(savedCwd);
@@ -316,7 +313,7 @@ TEST_F(ExtractTest, AFileWhereAFolderMustGoFailsTheExtraction)
     ExtractProgress progress = Recorder();
     progress.failure = &failure;
     WriteAll(archive, fileFirst.Finish());
-    EXPECT_EQ(UnzipWidthProgress(NarrowPath(archive).c_str(), NarrowPath(dest).c_str(), progress), kUnzipCannotCreate);
+    EXPECT_EQ(UnzipWidthProgress(PathOf(archive).c_str(), PathOf(dest).c_str(), progress), kUnzipCannotCreate);
     EXPECT_EQ(failure.entry, "a/b.txt");
     EXPECT_FALSE(fs::exists(dest / "after.txt"));
     fs::current_path(savedCwd);

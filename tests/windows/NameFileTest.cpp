@@ -7,23 +7,29 @@
 
 using namespace testing_support;
 
-TEST(NameFile, HoldsTheNameInTheAnsiCodePageAndNothingElse)
+TEST(NameFile, HoldsTheNameInCodePage936AndNothingElseWhateverTheSystemsCodePage)
 {
-    TempDir dir;
-    InstallSettings::installDir = dir.Slash().c_str();
+    // A Chinese folder: the path stays wide on any system code page.
+    TempDir parent;
+    std::wstring folder = parent / L"我的盒子";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    struct Cleanup {
+        std::wstring path;
+        ~Cleanup() { RemoveTree(path); }
+    } cleanup{folder};
+    InstallSettings::installDir = (folder + L"\\").c_str();
     InstallSettings::boxName = L"Box";
     SaveNameFile();
-    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "Box");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\cvnname.dat"), "Box");
 
     InstallSettings::boxName = L"我的 盒子";
     SaveNameFile();  // truncates the earlier content
-    ASSERT_EQ(GetACP(), 936u);
-    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "\xCE\xD2\xB5\xC4 \xBA\xD0\xD7\xD3");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\cvnname.dat"), "\xCE\xD2\xB5\xC4 \xBA\xD0\xD7\xD3");
 
     // Without an equivalent in the code page: the replacement character.
     InstallSettings::boxName = L"Box\u0E01";  // Thai: nothing close in 936
     SaveNameFile();
-    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "Box?");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\cvnname.dat"), "Box?");
 }
 
 TEST(NameFile, AFolderThatDoesNotExistIsLoggedNotFatal)
