@@ -39,14 +39,12 @@ bool MyLog::Init(const wchar_t* dir)
     if (!PathFileExistsW(path)) SHCreateDirectory(nullptr, path);
     if (!PathAppendW(path, L"InstallRotating.txt")) return false;
 
-    char narrow[MAX_PATH * 2] = {};
-    if (WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr) == 0) return false;
-
     try {
         // A second Init in one process would be refused by the registry under
-        // the same name; the old logger goes first.
+        // the same name; the old logger goes first. spdlog is built with wide
+        // file names: the folder may be Chinese on any system code page.
         spdlog::drop(kLoggerName);
-        auto logger = spdlog::rotating_logger_mt(kLoggerName, narrow, kMaxFileSize, kMaxFiles, false);
+        auto logger = spdlog::rotating_logger_mt(kLoggerName, spdlog::filename_t(path), kMaxFileSize, kMaxFiles, false);
         self->m_logger = logger;
         self->m_initialised = true;
         return true;

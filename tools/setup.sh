@@ -72,7 +72,7 @@ spdlog_ver=1.10.0
 zlib_ver=1:1.2.13.dfsg-1
 
 # Bump when the options below change, so the cache is rebuilt.
-recipe=2
+recipe=3
 deps_key() { # arch
   local id
   id=$( { echo "$recipe"; "$1-w64-mingw32-g++-posix" --version | head -1
@@ -122,7 +122,8 @@ build_deps() { # arch
   local t0=$SECONDS
   cmake_dep "$arch" fmt "$(fetch_source fmtlib "$fmt_ver")" -DFMT_TEST=OFF -DFMT_DOC=OFF
   cmake_dep "$arch" spdlog "$(fetch_source spdlog "$spdlog_ver")" \
-    -DSPDLOG_FMT_EXTERNAL=ON -DSPDLOG_BUILD_EXAMPLE=OFF -DSPDLOG_BUILD_TESTS=OFF -DSPDLOG_BUILD_BENCH=OFF
+    -DSPDLOG_FMT_EXTERNAL=ON -DSPDLOG_BUILD_EXAMPLE=OFF -DSPDLOG_BUILD_TESTS=OFF -DSPDLOG_BUILD_BENCH=OFF \
+    -DSPDLOG_WCHAR_FILENAMES=ON
   local zsrc; zsrc=$(fetch_source zlib "$zlib_ver")
   cmake_dep "$arch" minizip "$root/tools/minizip" -DMINIZIP_SOURCE_DIR="$zsrc/contrib/minizip"
   cmake_dep "$arch" curl "$(fetch_source curl "$curl_ver")" \

@@ -30,9 +30,7 @@ size_t Count(const std::string& text, const std::string& what)
 
 TEST_F(LogTest, LinesHaveTheInstallersFormatAndChineseIsCodePage936)
 {
-    // The tests run as on a Chinese system; without it the narrow paths below
-    // would mean something else.
-    ASSERT_EQ(GetACP(), 936u);
+    // Chinese texts of the log are code page 936 on any system.
     TempDir dir;
     std::wstring installDir = dir / L"not\\yet\\there";  // Init makes every missing folder
     ASSERT_TRUE(MyLog::Init(installDir.c_str()));
@@ -61,6 +59,20 @@ TEST_F(LogTest, LinesHaveTheInstallersFormatAndChineseIsCodePage936)
     // The closing quotation mark comes first, the opening one last.
     EXPECT_EQ(lines[3].second, "\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\xA1\xB1" "C:\\x\\temp.zip" "\xA1\xB0\xCA\xA7\xB0\xDC");
     EXPECT_EQ(lines[4], std::make_pair(std::string("E"), std::string("url:http://h/p?q-----res:<html>")));
+}
+
+TEST_F(LogTest, AChineseFolderIsTheLogsFolderOnAnySystemCodePage)
+{
+    // The path goes to the file functions wide: no code page in between.
+    TempDir dir;
+    std::wstring installDir = dir / L"我的盒子 Ω";  // Ω: outside code page 936 too
+    ASSERT_TRUE(MyLog::Init(installDir.c_str()));
+    MyLog::GetLogger()->error("in the Chinese folder");
+    MyLog::GetLogger()->flush();
+    std::string text = ReadFileBytes(installDir + L"\\logs\\InstallRotating.txt");
+    EXPECT_NE(text.find("] in the Chinese folder\r\n"), std::string::npos) << text;
+    MyLog::Shutdown();
+    RemoveTree(installDir);
 }
 
 TEST_F(LogTest, AFlushedErrorLineIsOnDiskAtOnce)
