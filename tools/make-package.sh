@@ -32,4 +32,20 @@ rm -f "$out.tmp"
 mkdir -p "$(dirname "$out")"
 # -X: no Unix extra fields, only what a Windows unzipper reads.
 (cd "$stage" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort | TZ=UTC zip -X -q -9 -@ "$out.tmp")
+# Two Chinese names as packers write them: flagged UTF-8 (general-purpose bit
+# 11, what current zip tools do), and code page 936 bytes without the flag
+# (what older Chinese packers did, and existing packages hold).
+python3 - "$out.tmp" <<'PY'
+import sys, zipfile
+
+class Cp936Name(zipfile.ZipInfo):
+    __slots__ = ()
+
+    def _encodeFilenameFlags(self):
+        return self.filename.encode("gbk"), self.flag_bits & ~0x800
+
+with zipfile.ZipFile(sys.argv[1], "a", zipfile.ZIP_DEFLATED) as z:
+    z.writestr(zipfile.ZipInfo("docs/使用说明.txt", (2024, 1, 1, 0, 0, 0)), "flagged UTF-8 name")
+    z.writestr(Cp936Name("docs/中文说明.ini", (2024, 1, 1, 0, 0, 0)), "unflagged code page 936 name")
+PY
 mv "$out.tmp" "$out"

@@ -45,9 +45,14 @@ install_packages() {
 # Wine needs the glibc locale itself, not only LC_ALL, to create files with
 # Chinese names under code page 936.
 make_locale() {
-  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return
-  log "generating the zh_CN.UTF-8 locale"
-  as_root localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+  # zh_CN is the users' system (code page 936); en_US and hi_IN give Wine
+  # code pages 1252 and 65001 for the tests of other systems.
+  local name
+  for name in zh_CN en_US hi_IN; do
+    locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$" && continue
+    log "generating the $name.UTF-8 locale"
+    as_root localedef -i "$name" -f UTF-8 "$name.UTF-8"
+  done
 }
 
 # apt-get source needs deb-src entries beside the binary ones; derive them

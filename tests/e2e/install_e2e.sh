@@ -33,6 +33,12 @@
 #             and a package that unpacks to more: the installation stops
 #             before extracting anything, saying so on the progress page.
 #             Skipped (exit 77) where this machine cannot mount a tmpfs.
+#   chinese   the name 我的盒子, in the code page BOX_E2E_LOCALE gives Wine
+#             (zh_CN.UTF-8: 936, en_US.UTF-8: 1252, hi_IN.UTF-8: 65001):
+#             folder, executables, shortcuts, uninstall key and name file
+#             carry the name; the package's UTF-8-flagged Chinese entry keeps
+#             its name, its unflagged code page 936 one is read in the
+#             system's code page.
 #   drag      the wizard held by its caption from 确认 until the server has
 #             the report: the finish page comes during the drag, and Finish
 #             starts the program.
@@ -57,7 +63,13 @@ shots=$build/screenshots
 work=$build/e2e-$WINEARCH-$scenario
 rm -rf "$work"; mkdir -p "$work" "$shots"
 drive=$WINEPREFIX/drive_c
-target="$drive/Program Files/Box"
+# The box's name: the folder, the executables, the shortcuts and the key.
+box=Box
+if [ "$scenario" = chinese ]; then
+  box=我的盒子
+  export LC_ALL=${BOX_E2E_LOCALE:-zh_CN.UTF-8}
+fi
+target="$drive/Program Files/$box"
 package=$build/package/Orrery2.zip
 
 fail() { echo "FAIL: $*" >&2; shot "failure-$scenario"; failed_step=; exit 1; }
@@ -69,7 +81,7 @@ cleanup() {
   local status=$?
   [ "$status" = 0 ] || [ -z "$failed_step" ] || echo "FAIL: exit $status after $failed_step" >&2
   [ -n "${installer_pid:-}" ] && kill "$installer_pid" 2>/dev/null || true
-  "$BOX_WINE" taskkill /f /im Box.exe >/dev/null 2>&1 || true
+  "$BOX_WINE" taskkill /f /im "$box.exe" >/dev/null 2>&1 || true
   [ -n "$servers_up" ] && bash "$root/tools/servers/demo-servers.sh" stop "$build" >/dev/null 2>&1 || true
   if [ -n "${disk:-}" ]; then
     rm -f "$WINEPREFIX/dosdevices/t:"
@@ -139,7 +151,7 @@ quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Expl
 [ -d "$drive/users/root" ] && quick_launch="$drive/users/root/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
 case "$scenario" in
   full) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk ;;
-  again | keyboard | drag | planted | oldversion | upgrade | fulldisk) rm -rf "$quick_launch" ;;
+  again | keyboard | drag | planted | oldversion | upgrade | fulldisk | chinese) rm -rf "$quick_launch" ;;
 esac
 
 # Waits until `condition` (a command) succeeds, up to `seconds`.
@@ -231,6 +243,9 @@ if [ "$scenario" = planted ]; then
   export BOX_PROBE_MARKERS="Z:${markers//\//\\}"
 fi
 
+# The code page this system gives the installer, as the system says it.
+"$BOX_WINE" "$build/tests/prefix_probe.exe" 2>/dev/null | tr -d '\r' | grep '^ACP=' >"$work/acp.txt" || true
+
 cd "$run_dir"
 # Wine's own errors about the display or a driver explain a window that never
 # comes; the rest of its chatter stays off.
@@ -273,11 +288,17 @@ fi
 if [ "$scenario" = keyboard ]; then
   # The name window opens with the focus in its field: no click first.
   xdotool windowfocus "$name" 2>/dev/null || true
-  xdotool type --delay 80 "Box"
+  xdotool type --delay 80 "$box"
   xdotool key Return
 else
   click "$name" 488 314        # the name box
-  xdotool type --delay 80 "Box"
+  if [ "$box" != Box ]; then
+    # Under Wine the first character that xdotool types through a remapped
+    # key (anything not on the keyboard) is lost, once per Wine process, so
+    # a throwaway one goes first: lost, or typed and erased.
+    xdotool type --delay 80 "${box:0:1}"; sleep 0.3; xdotool key BackSpace; sleep 0.3
+  fi
+  xdotool type --delay 80 "$box"
   sleep 0.5
   click "$name" 482 405        # 立即安装
 fi
@@ -417,10 +438,13 @@ installer_pid=
 [ "$status" = 0 ] || fail "exit code $status"
 
 # What the user got.
-[ "$(cat "$target/cvnname.dat")" = Box ] || fail "name file"
-for f in Box.exe BoxM.exe BoxA.exe Uninstall.exe temp.zip; do [ -f "$target/$f" ] || fail "missing $f"; done
+# The name file holds the name in code page 936 on every system.
+[ "$(iconv -f GBK -t UTF-8 "$target/cvnname.dat")" = "$box" ] || fail "name file: $(od -c "$target/cvnname.dat" | head -2)"
+for f in "$box.exe" "${box}M.exe" "${box}A.exe" Uninstall.exe temp.zip; do [ -f "$target/$f" ] || fail "missing $f"; done
 for f in Corvina.exe CorvinaMain.exe CvnBrowserAide.exe; do [ ! -e "$target/$f" ] || fail "$f not renamed"; done
+# (The code page 936 entry is looked at by the chinese scenario.)
 unzip -Z1 "$package" | grep -v '/$' | grep -v -E '^(Corvina|CorvinaMain|CvnBrowserAide)\.exe$' | while read -r entry; do
+  iconv -f UTF-8 -t UTF-8 <<<"$entry" >/dev/null 2>&1 || continue
   [ -f "$target/$entry" ] || fail "missing extracted $entry"
 done
 wait_for 30 "the started program's marker" test -f "$target/started.marker"
@@ -428,9 +452,9 @@ wait_for 30 "the started program's marker" test -f "$target/started.marker"
 links=$(find "$drive/users" "$HOME" -name '*.lnk' -newer "$target/temp.zip" 2>/dev/null | sort)
 # Wine links the desktop folder to $HOME/Desktop, or to $HOME itself when that
 # folder did not exist as the prefix was made.
-echo "$links" | grep -Eq "(/Desktop|^$HOME)/Box\.lnk$" || fail "desktop shortcut: $links"
-echo "$links" | grep -q '/Programs/Box/Box\.lnk$' || fail "start menu shortcut: $links"
-echo "$links" | grep -q '/Programs/Box/卸载\.lnk$' || fail "uninstall shortcut: $links"
+echo "$links" | grep -Eq "(/Desktop|^$HOME)/$box\.lnk$" || fail "desktop shortcut: $links"
+echo "$links" | grep -q "/Programs/$box/$box\.lnk$" || fail "start menu shortcut: $links"
+echo "$links" | grep -q "/Programs/$box/卸载\.lnk$" || fail "uninstall shortcut: $links"
 if [ "$scenario" = full ]; then
   echo "$links" | grep -q '/Quick Launch/Box\.lnk$' || fail "quick launch shortcut: $links"
 else
@@ -440,8 +464,8 @@ fi
 # A 32-bit installer's key: on a 64-bit system under Wow6432Node of the
 # 64-bit view (what the system's list of 32-bit programs reads), and nothing
 # in the 64-bit programs' branch; on a 32-bit system in the plain branch.
-plain='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Box'
-wow='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Box'
+plain="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$box"
+wow="HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$box"
 if [ "$system_arch" = x86 ]; then
   "$BOX_WINE" reg export "$plain" "$work/key.reg" >/dev/null 2>&1 || fail "no uninstall key $plain"
 else
@@ -453,8 +477,8 @@ iconv -f UTF-16 -t UTF-8 "$work/key.reg" >"$work/key.txt"
 for value in DisplayName DisplayIcon DisplayVersion Publisher UninstallString; do
   grep -q "\"$value\"=" "$work/key.txt" || fail "uninstall value $value"
 done
-grep -q '"DisplayName"="Box"' "$work/key.txt" || fail "DisplayName"
-grep -qF '"UninstallString"="\"C:\\Program Files\\Box\\Uninstall.exe\""' "$work/key.txt" ||
+grep -q "\"DisplayName\"=\"$box\"" "$work/key.txt" || fail "DisplayName"
+grep -qF "\"UninstallString\"=\"\\\"C:\\\\Program Files\\\\$box\\\\Uninstall.exe\\\"\"" "$work/key.txt" ||
   fail "UninstallString not the quoted path: $(grep UninstallString "$work/key.txt")"
 
 log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
@@ -469,6 +493,22 @@ done
 requests=$(curl -s "http://127.0.0.1:$api_port/_log?tag=default")
 [ "$(grep -c '^valid ' <<<"$requests")" -ge 1 ] || fail "no signed report: $requests"
 ! grep -q '^invalid ' <<<"$requests" || fail "a report with a bad signature: $requests"
+
+if [ "$scenario" = chinese ]; then
+  # The package's two Chinese entries: flagged UTF-8, read as such on every
+  # system; unflagged code page 936, read in the system's ANSI code page.
+  [ "$(cat "$target/docs/使用说明.txt")" = "flagged UTF-8 name" ] || fail "the UTF-8 entry under another name: $(ls "$target/docs")"
+  acp=$(sed -n 's/^ACP=//p' "$work/acp.txt")
+  case "$acp" in
+    936) expected=中文说明.ini ;;
+    1252) expected=$(printf '\xd6\xd0\xce\xc4\xcb\xb5\xc3\xf7.ini' | iconv -f CP1252 -t UTF-8) ;;
+    *) expected= ;;  # 65001: bytes that are not UTF-8, read as UTF-8
+  esac
+  found=$(cd "$target/docs" && find . -maxdepth 1 -type f -exec grep -l "unflagged code page 936 name" {} + | sed 's|^\./||' | head -1)
+  [ -n "$found" ] || fail "the code page 936 entry is missing: $(ls "$target/docs")"
+  [ -z "$expected" ] || [ "$found" = "$expected" ] || fail "code page $acp: the 936 entry is $found, not $expected"
+  echo "code page $acp: flagged entry 使用说明.txt, unflagged entry $found"
+fi
 
 if [ "$scenario" = upgrade ]; then
   # The new executables, each exactly once: Finish started the new Box.exe.

@@ -330,6 +330,51 @@ TEST_F(ExtractTest, AFileWhereAFolderMustGoFailsTheExtraction)
     EXPECT_EQ(ReadAll(dest / "data"), "an earlier file");
 }
 
+TEST_F(ExtractTest, NamesAreDecodedAsTheirEntrySays)
+{
+    // "文档/说明.txt" as current zip tools store it (UTF-8, flag bit 11), and
+    // "中文.txt" as older packages do (code page 936 bytes, no flag).
+    const std::string utf8Name = "\xE6\x96\x87\xE6\xA1\xA3/\xE8\xAF\xB4\xE6\x98\x8E.txt";
+    const std::string cp936Name = "\xD6\xD0\xCE\xC4.txt";
+    ZipWriter zip;
+    zip.AddFile(utf8Name, "flagged", Method::Deflated, ZipWriter::kDefaultDosTime, true);
+    zip.AddFile(cp936Name, "unflagged");
+    ASSERT_EQ(Extract(zip.Finish()), kUnzipOk);
+#ifdef _WIN32
+    EXPECT_EQ(DecodeEntryName(utf8Name, true), L"文档/说明.txt");
+    EXPECT_EQ(ReadAll(dest / L"文档" / L"说明.txt"), "flagged");
+    // Without the flag: the system's ANSI code page, as packages expect.
+    std::wstring ansi;
+    if (GetACP() == 936) {
+        ansi = L"中文.txt";
+    } else {
+        wchar_t decoded[32] = {};
+        MultiByteToWideChar(CP_ACP, 0, cp936Name.data(), static_cast<int>(cp936Name.size()), decoded, 32);
+        ansi = decoded;
+    }
+    EXPECT_EQ(DecodeEntryName(cp936Name, false), ansi);
+    EXPECT_EQ(ReadAll(dest / ansi), "unflagged");
+#else
+    EXPECT_EQ(ReadAll(dest / utf8Name), "flagged");
+    EXPECT_EQ(ReadAll(dest / cp936Name), "unflagged");
+#endif
+}
+
+TEST_F(ExtractTest, DecodedNamesAreCheckedAsDecoded)
+{
+    // A flagged name whose UTF-8 decodes to a way out; and a full-width
+    // solidus, which is no separator and stays a plain character.
+    ZipWriter out;
+    out.AddFile("harmless-first.txt", "written only if the check came too late");
+    out.AddFile("a/../../\xE6\x96\x87.txt", "escaped", Method::Deflated, ZipWriter::kDefaultDosTime, true);
+    EXPECT_EQ(Extract(out.Finish()), kUnzipRefusedEntryName);
+    EXPECT_TRUE(TreeOf(dest).empty());
+    fs::current_path(savedCwd);
+    ZipWriter fullWidth;
+    fullWidth.AddFile("a\xEF\xBC\x8F..", "one name", Method::Deflated, ZipWriter::kDefaultDosTime, true);
+    EXPECT_EQ(Extract(fullWidth.Finish()), kUnzipOk);
+}
+
 TEST_F(ExtractTest, LongNamesAreRefusedNotCut)
 {
     // 255 bytes is the longest name the 256-byte buffer holds with its end.

@@ -39,9 +39,11 @@ constexpr size_t kLocalHeaderBytes = 30;
 
 }  // namespace
 
-void ZipWriter::AddFile(const std::string& name, const std::string& data, Method method, uint32_t dosTime)
+void ZipWriter::AddFile(const std::string& name, const std::string& data, Method method, uint32_t dosTime,
+                        bool utf8Name)
 {
     Entry entry;
+    entry.flags = utf8Name ? 0x800 : 0;
     entry.name = name;
     entry.method = method == Method::Stored ? 0 : 8;
     entry.data = method == Method::Stored ? data : RawDeflate(data);
@@ -92,7 +94,7 @@ std::string ZipWriter::Finish(unsigned extraEntries) const
         offsets.push_back(static_cast<uint32_t>(out.size()));
         Put32(out, 0x04034b50);
         Put16(out, 20);
-        Put16(out, 0);
+        Put16(out, e.flags);
         Put16(out, e.method);
         Put32(out, e.dosTime);
         Put32(out, e.crc);
@@ -109,7 +111,7 @@ std::string ZipWriter::Finish(unsigned extraEntries) const
         Put32(out, 0x02014b50);
         Put16(out, 20);
         Put16(out, 20);
-        Put16(out, 0);
+        Put16(out, e.flags);
         Put16(out, e.method);
         Put32(out, e.dosTime);
         Put32(out, e.crc);

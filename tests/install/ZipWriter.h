@@ -14,8 +14,9 @@ public:
     // 2001-02-03 04:05:06 as DOS date (high 16 bits) and time (low 16 bits).
     static constexpr uint32_t kDefaultDosTime = (21u << 25) | (2u << 21) | (3u << 16) | (4u << 11) | (5u << 5) | 3u;
 
+    // `utf8Name` sets general-purpose bit 11: the name is UTF-8.
     void AddFile(const std::string& name, const std::string& data, Method method = Method::Deflated,
-                 uint32_t dosTime = kDefaultDosTime);
+                 uint32_t dosTime = kDefaultDosTime, bool utf8Name = false);
     // `name` should end with '/'.
     void AddDirectory(const std::string& name, uint32_t dosTime = kDefaultDosTime);
     // Makes the last entry claim another uncompressed size (and, with
@@ -39,6 +40,7 @@ private:
         uint32_t size;
         uint32_t dosTime;
         uint32_t externalAttributes;
+        uint16_t flags = 0;
     };
     std::vector<Entry> m_entries;
 };

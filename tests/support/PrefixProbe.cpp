@@ -6,7 +6,8 @@
 // first GUI program in a new prefix pays for: the connection to the display,
 // the desktop window, the system's font list, and a CJK face drawn.
 //
-// Prints one line:  <process> process on a <32-bit|64-bit> system[ (WoW64)]
+// Prints:  <process> process on a <32-bit|64-bit> system[ (WoW64)]
+//         ACP=<the ANSI code page>
 // Exit code 0, or 1 when no window could be made (no usable display).
 
 #include <windows.h>
@@ -61,6 +62,8 @@ int wmain()
                     system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64;
     std::printf("%s process on a %s system%s\n", ProcessArchitecture(), native64 ? "64-bit" : "32-bit",
                 IsWow64() ? " (WoW64)" : "");
+    // The ANSI code page the locale gives this process.
+    std::printf("ACP=%u\n", GetACP());
     std::fflush(stdout);
     if (!DrawOnce()) {
         std::fprintf(stderr, "no window could be made (error %lu): is DISPLAY a running X server?\n", GetLastError());
