@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Orrery2.zip as the installer will see it: intact, the four programs at the
 # root (Windows executables for this build's processor), the data folders,
-# and nothing else.
+# two Chinese names (UTF-8 flagged, then code page 936 bytes unflagged), and
+# nothing else.
 set -euo pipefail
 zip=$1 objdump=$2 arch=$3
 export LC_ALL=C
@@ -31,7 +32,9 @@ docs/licenses/
 docs/licenses/NOTICE.txt
 plugins/
 plugins/browser/
-plugins/browser/aide.ini"
+plugins/browser/aide.ini
+docs/使用说明.txt
+$(printf 'docs/\xd6\xd0\xce\xc4\xcb\xb5\xc3\xf7.ini')"
 if ! diff <(echo "$expected") <(unzip -Z1 "$zip"); then
   echo "unexpected entries (< expected, > found)"
   exit 1
