@@ -1,7 +1,11 @@
 #include "app/CrashDump.h"
 
+#include <cstdlib>
 #include <cwchar>
 #include <dbghelp.h>
+#if defined(__GLIBCXX__)
+#include <cxxabi.h>
+#endif
 
 #include <initializer_list>
 
@@ -75,3 +79,18 @@ LONG WINAPI CrashDumpFilter(EXCEPTION_POINTERS* exception)
     if (IsDebuggerPresent()) return EXCEPTION_CONTINUE_SEARCH;
     return WriteCrashDump(exception);
 }
+
+#if defined(__GLIBCXX__)
+// An exception that no handler caught ends in std::terminate, which never
+// reaches the unhandled-exception filter: without this the user's report
+// would come without a dump. Defining libstdc++'s default handler also keeps
+// its demangler (45 KB) out of the file; the message it printed went to a
+// console that a GUI program does not have.
+namespace __gnu_cxx {
+void __verbose_terminate_handler()
+{
+    WriteCrashDump(nullptr);
+    std::abort();
+}
+}  // namespace __gnu_cxx
+#endif

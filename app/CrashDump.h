@@ -1,6 +1,7 @@
 #pragma once
 // Unhandled exceptions end the process with a minidump in the current
-// directory instead of the system's error report.
+// directory instead of the system's error report; so does a C++ exception
+// that nothing caught (std::terminate), with libstdc++.
 
 #include <windows.h>
 

@@ -3,6 +3,7 @@
 #include <io.h>
 #include <shlwapi.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -23,6 +24,7 @@ constexpr long kMaxRedirects = 10;
 // and under Wine each one passes through the server: a 150 MB package took
 // three times as long as with this buffer.
 constexpr long kReceiveBufferBytes = 512 * 1024;
+constexpr size_t kWriteBufferBytes = 1024 * 1024;
 
 struct EasyHandleCleanup {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -168,6 +170,12 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
         MyLog::GetLogger()->info(fmt::runtime(Text936("打开文件”{}“失败")), PathForLog(path));
         return kDownloadOk;
     }
+    // curl hands over at most 16 KB a call. Written as they come, under Wine
+    // each costs a write and three more system calls (the append position
+    // and the file's state): 19,000 of each for 150 MB, most of the
+    // transfer's time. A megabyte at a time instead; what was received is
+    // still all on disk when the file is closed, on every path.
+    setvbuf(file.get(), nullptr, _IOFBF, kWriteBufferBytes);
     _fseeki64(file.get(), 0, SEEK_END);
     PackageFile package;
     package.file = file.get();
@@ -197,6 +205,13 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
         // complete but the last attempt failed after its last byte): asking
         // again from the same length would fail forever.
         if (status == 416) Truncate(file.get());
+        return kDownloadFailed;
+    }
+    // The last megabyte is still in the buffer: a disk that cannot take it
+    // fails the attempt here rather than leave a short package behind a
+    // success.
+    if (fflush(file.get()) != 0) {
+        MyLog::GetLogger()->error("writing the package failed (errno {})", errno);
         return kDownloadFailed;
     }
     if (!ReportDownloadProgress(window, 100.0)) return kDownloadCancelled;

@@ -53,6 +53,7 @@ void PostNotice(HWND window, const wchar_t* text);
 // Both reporters test cancelEvent first. They return false when the user has
 // asked to stop: the caller then stops its transfer or extraction, closes
 // what it opened and returns without posting anything more. Otherwise they
-// post the progress (nothing when `window` is null) and return true.
+// post the progress (nothing when `window` is null, or when the whole
+// percent is the one this thread last posted to that window) and return true.
 bool ReportExtractProgress(HWND window, double percent);
 bool ReportDownloadProgress(HWND window, double percent);

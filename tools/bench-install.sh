@@ -5,8 +5,9 @@
 #
 #   extraction: our code under Wine against Info-ZIP unzip natively, and
 #               against a silent NSIS installer of the same files under Wine
-#   download:   our code under Wine against the curl command natively, both
-#               from the same nginx on loopback
+#   download:   our code under Wine against the curl command natively and
+#               against a bare Winsock receive loop under Wine (the floor
+#               Wine allows), all from the same nginx on loopback
 #
 # Two packages are made once and kept in $BOX_BENCH_DIR (default
 # build/<arch>/bench): about 200 MB in 20 files, and 5,000 small files in
@@ -41,28 +42,8 @@ nsis_target=x86-unicode
 make_packages() {
   [ -f "$work/packages-$nsis_target.done" ] && return
   log "making the benchmark packages in $work (once)"
-  python3 - "$work" <<'PY'
-import os, random, sys, zipfile
-work = sys.argv[1]
-rng = random.Random(1)
-words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9))) for _ in range(2000)]
-def text(size):
-    out = bytearray()
-    while len(out) < size:
-        out += b" ".join(rng.choice(words) for _ in range(12)) + b"\n"
-    return bytes(out[:size])
-# About 200 MB in 20 files, compressing to about 127 MB: some of each file
-# is incompressible (like executables' packed sections), the rest text.
-with zipfile.ZipFile(os.path.join(work, "large.zip"), "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
-    for i in range(20):
-        size = 10 * 1000 * 1000
-        data = os.urandom(size * 6 // 10) + text(size - size * 6 // 10)
-        z.writestr(f"bin/part{i:02d}.dat", data)
-# 5,000 small files in nested folders.
-with zipfile.ZipFile(os.path.join(work, "small.zip"), "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
-    for i in range(5000):
-        z.writestr(f"res/d{i // 500}/s{(i // 50) % 10}/f{i:04d}.txt", text(rng.randint(500, 8000)))
-PY
+  python3 "$box_root/tools/bench-package.py" large "$work/large.zip"
+  python3 "$box_root/tools/bench-package.py" small "$work/small.zip"
   for p in large small; do
     rm -rf "$work/tree-$p"; unzip -q "$work/$p.zip" -d "$work/tree-$p"
     cat >"$work/$p.nsi" <<NSI
@@ -127,6 +108,11 @@ for round in $(seq 1 "$rounds"); do
   line=$("$BOX_WINE" "$bench_exe" download "http://127.0.0.1:$port/large.zip" "$(winpath "$work/dl")" 2>&1 >/dev/null | grep download_seconds)
   echo "download ours $(sed 's/.*download_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
   cmp -s "$work/dl/curl.zip" "$work/dl/temp.zip" || echo "download differs" >&2
+  # The floor under Wine: a bare Winsock receive loop writing the file.
+  rm -f "$work/dl/winsock.zip"
+  line=$("$BOX_WINE" "$bench_exe" winsock "http://127.0.0.1:$port/large.zip" "$(winpath "$work/dl")" 2>&1 >/dev/null | grep winsock_seconds)
+  echo "download winsock $(sed 's/.*winsock_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
+  cmp -s "$work/dl/curl.zip" "$work/dl/winsock.zip" || echo "the bare Winsock download differs" >&2
 done
 
 python3 - "$results" "$work" <<'PY'
@@ -143,6 +129,7 @@ for p in ("large", "small"):
     u, o, w, n = (med[(p, k)] for k in ("unzip", "ours", "ours-whole", "nsis"))
     print(f"  {p:5} extract: unzip native {u:6.3f}   ours {o:6.3f} (whole run {w:6.3f})   nsis under Wine {n:6.3f}")
     print(f"        ours/unzip {o / u:5.2f}   ours/nsis {o / n:5.2f}   (whole run: {w / u:5.2f}, {w / n:5.2f})")
-c, o = med[("download", "curl")], med[("download", "ours")]
-print(f"  download: curl native {size / c / 1e6:7.1f} MB/s   ours {size / o / 1e6:7.1f} MB/s   ours/curl throughput {c / o:5.2f}")
+c, o, f = med[("download", "curl")], med[("download", "ours")], med[("download", "winsock")]
+print(f"  download: curl native {size / c / 1e6:7.1f} MB/s   bare Winsock under Wine {size / f / 1e6:7.1f} MB/s   ours {size / o / 1e6:7.1f} MB/s")
+print(f"        ours/curl throughput {c / o:5.2f}   ours/Winsock floor {f / o:5.2f}")
 PY

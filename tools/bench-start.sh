@@ -9,6 +9,9 @@
 #             (200 MB, slowed to 20 MB/s so it lasts) reports progress to the
 #             window: ticks, slide duration against nominal, median and worst
 #             frame, and the longest the UI thread was busy at a stretch
+#   whole run: the same over a whole download of a 200 MB package at 20 MB/s
+#             and its whole extraction, the carousel sliding back to back;
+#             the worst stretch and the worst slide of each phase
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$box_root/tools/xvfb.sh"
@@ -50,4 +53,14 @@ for _ in 1 2 3; do
   "$BOX_WINE" "$bench" carousel "$install_exe" "http://127.0.0.1:$port/big.zip" "Z:${work//\//\\}\\target" 2>/dev/null |
     sed 's/^/carousel during a download (ms): /'
 done
+# The whole of an installation's two long phases, the carousel sliding all
+# the time: a 200 MB package downloaded at 20 MB/s, then extracted.
+[ -f "$work/www/package.zip" ] || python3 "$box_root/tools/bench-package.py" large "$work/www/package.zip"
+win_target="Z:${work//\//\\}\\target"
+for _ in 1 2 3; do
+  rm -rf "$work/target"; mkdir -p "$work/target"
+  "$BOX_WINE" "$bench" smooth "$install_exe" "http://127.0.0.1:$port/package.zip" "$win_target" "$win_target\\temp.zip" 2>/dev/null |
+    grep -E '^(page|download|extraction) seconds' | sed 's/^/whole run (ms): /'
+done
+rm -rf "$work/target"
 echo "targets: 67 ticks within 1000 ms of the nominal 670, UI thread never busy more than 16 ms"

@@ -77,7 +77,7 @@ spdlog_ver=1.10.0
 zlib_ver=1:1.2.13.dfsg-1
 
 # Bump when the options below change, so the cache is rebuilt.
-recipe=3
+recipe=4
 deps_key() { # arch
   local id
   id=$( { echo "$recipe"; "$1-w64-mingw32-g++-posix" --version | head -1
@@ -99,6 +99,15 @@ fetch_source() { # package version -> directory
   echo "$dir/src"
 }
 
+# Built for size like the installer itself: each function and datum in its
+# own section, so the installer's --gc-sections drops what it never calls;
+# -Os (MinSizeRel); C code without unwind tables (nothing unwinds through
+# it: our callbacks never throw). fmt without locale support
+# (FMT_STATIC_THOUSANDS_SEPARATOR, as the installer compiles its headers):
+# otherwise std::locale and every standard facet come along, 450 KB.
+dep_c_flags="-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables"
+dep_cxx_flags="-ffunction-sections -fdata-sections -DFMT_STATIC_THOUSANDS_SEPARATOR=44"
+
 cmake_dep() { # arch name source-dir extra-args...
   local arch=$1 name=$2 src=$3; shift 3
   local prefix; prefix=$(deps_prefix "$arch")
@@ -106,14 +115,15 @@ cmake_dep() { # arch name source-dir extra-args...
   rm -rf "$bdir"; mkdir -p "$(dirname "$bdir")"
   cmake -S "$src" -B "$bdir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_C_FLAGS="$dep_c_flags${dep_c_extra:+ $dep_c_extra}" -DCMAKE_CXX_FLAGS="$dep_cxx_flags" \
     -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_SHARED_LIBS=OFF "$@" >"$bdir.log" 2>&1 \
     || { tail -40 "$bdir.log"; exit 1; }
   cmake --build "$bdir" -j"$jobs" >>"$bdir.log" 2>&1 || { tail -40 "$bdir.log"; exit 1; }
   cmake --install "$bdir" >>"$bdir.log" 2>&1 || { tail -40 "$bdir.log"; exit 1; }
 }
 
-# HAVE_MINGW_ORIGINAL in the curl options below: curl's random numbers then come from advapi32's
+# HAVE_MINGW_ORIGINAL for curl below: curl's random numbers then come from advapi32's
 # CryptGenRandom (a KnownDLL) instead of BCryptGenRandom. bcrypt.dll is no
 # KnownDLL, and a static import of it would be looked up beside Install.exe
 # (a downloads folder) before the program could restrict the search. The
@@ -131,14 +141,16 @@ build_deps() { # arch
     -DSPDLOG_WCHAR_FILENAMES=ON
   local zsrc; zsrc=$(fetch_source zlib "$zlib_ver")
   cmake_dep "$arch" minizip "$root/tools/minizip" -DMINIZIP_SOURCE_DIR="$zsrc/contrib/minizip"
-  cmake_dep "$arch" curl "$(fetch_source curl "$curl_ver")" \
+  dep_c_extra=-DHAVE_MINGW_ORIGINAL cmake_dep "$arch" curl "$(fetch_source curl "$curl_ver")" \
     -DHTTP_ONLY=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
     -DCURL_USE_OPENSSL=OFF -DCURL_USE_SCHANNEL=OFF -DCURL_USE_MBEDTLS=OFF -DCURL_USE_BEARSSL=OFF \
     -DCURL_USE_WOLFSSL=OFF -DCURL_USE_GNUTLS=OFF -DCURL_USE_NSS=OFF -DCURL_USE_LIBSSH2=OFF \
     -DCURL_USE_LIBSSH=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DUSE_NGHTTP2=OFF -DCURL_ZLIB=OFF \
     -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_DISABLE_LDAP=ON -DENABLE_UNIX_SOCKETS=OFF \
     -DCURL_DISABLE_CRYPTO_AUTH=ON -DCURL_DISABLE_NTLM=ON -DENABLE_THREADED_RESOLVER=ON \
-    -DCMAKE_C_FLAGS="-DHAVE_MINGW_ORIGINAL"
+    -DCURL_DISABLE_COOKIES=ON -DCURL_DISABLE_MIME=ON -DCURL_DISABLE_DOH=ON -DCURL_DISABLE_ALTSVC=ON \
+    -DCURL_DISABLE_HSTS=ON -DCURL_DISABLE_NETRC=ON -DCURL_DISABLE_GETOPTIONS=ON -DCURL_DISABLE_HTTP_AUTH=ON \
+    -DCURL_DISABLE_PARSEDATE=ON -DCURL_DISABLE_PROGRESS_METER=ON
   touch "$prefix/.complete"
   log "$arch dependencies built in $((SECONDS - t0)) s"
 }

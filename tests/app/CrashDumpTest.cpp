@@ -45,6 +45,16 @@ TEST(CrashDump, ADumpWithoutExceptionPointersIsStillWritten)
     EXPECT_EQ(ReadFileBytes(dir / name).substr(0, 4), "MDMP");
 }
 
+TEST(CrashDump, AnUncaughtCppExceptionWritesADumpAndFails)
+{
+    TempDir dir;
+    long code = RunProcess(L"\"" + ExeDir() + L"\\crash_helper.exe\" throw", dir.Path());
+    EXPECT_NE(code, 0);
+    std::wstring name = OnlyDump(dir);
+    ExpectDumpName(name);
+    EXPECT_EQ(ReadFileBytes(dir / name).substr(0, 4), "MDMP");
+}
+
 TEST(CrashDump, AFileThatCannotBeCreatedOnlyMeansNoDump)
 {
     TempDir dir;

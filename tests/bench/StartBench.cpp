@@ -8,11 +8,21 @@
 //                                     one carousel slide of the wizard while
 //                                     a download from <url> runs, reporting
 //                                     progress to the wizard
+//   start_bench smooth <Install.exe> <url> <dir> <package.zip>
+//                                     the wizard's progress page through a
+//                                     whole download from <url>, then the
+//                                     whole extraction of <package.zip>, the
+//                                     carousel sliding back to back: per
+//                                     phase the longest the UI thread was
+//                                     busy at a stretch, and the slides' ticks;
+//                                     first the progress page's first 500 ms
 //
-// Prints one line of figures (milliseconds) on stdout.
+// Prints one line of figures (milliseconds) on stdout, one a phase for
+// smooth.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -20,6 +30,7 @@
 #include "app/InstallSettings.h"
 #include "install/PackageDownload.h"
 #include "install/SetupMessages.h"
+#include "install/UnzipWithProgress.h"
 #include "ui/core/ResourceSettings.h"
 #include "windows/SetNameWnd.h"
 #include "windows/SetupingWnd.h"
@@ -188,6 +199,148 @@ int Carousel(const wchar_t* installExe, const char* url, const wchar_t* dir)
     return 0;
 }
 
+struct PhaseFigures {
+    double seconds = 0;
+    size_t messages = 0;
+    double worstMessage = 0;  // one message's dispatch
+    UINT worstMessageId = 0;
+    double worstMessageAt = 0;  // since the phase began
+    WPARAM worstMessageWParam = 0;
+    double worstStretch = 0;  // from leaving the wait to waiting again
+    size_t slides = 0;
+    size_t ticks = 0;
+    double worstSlide = 0;    // a slide's first to last tick, plus one frame
+    double worstFrame = 0;    // between two ticks of a slide
+    double nominalSlide = 0;
+};
+
+// Runs the wizard's loop until `done`, the carousel sliding back to back,
+// and times everything the UI thread does: each message, and each stretch
+// of work between two waits (several messages back to back delay input as
+// one). Phase ends are read between messages, as the installer would.
+PhaseFigures Watch(SetupingWnd& wizard, const std::atomic<bool>& done)
+{
+    PhaseFigures figures;
+    const double start = Now();
+    double stretchStart = -1;
+    std::vector<double> ticks;
+    auto endSlide = [&] {
+        if (ticks.size() < 2) return;
+        double frameSum = 0;
+        for (size_t i = 1; i < ticks.size(); ++i) {
+            figures.worstFrame = std::max(figures.worstFrame, ticks[i] - ticks[i - 1]);
+            frameSum += ticks[i] - ticks[i - 1];
+        }
+        double frame = frameSum / static_cast<double>(ticks.size() - 1);
+        figures.worstSlide = std::max(figures.worstSlide, ticks.back() - ticks.front() + frame);
+        figures.nominalSlide = static_cast<double>(ticks.size()) * 10.0;
+        figures.ticks += ticks.size();
+        ++figures.slides;
+        ticks.clear();
+    };
+    MSG message;
+    while (!done.load()) {
+        if (!wizard.background->IsMoving()) {
+            endSlide();
+            if (stretchStart < 0) stretchStart = Now();
+            wizard.background->OnSwitchTimer();
+        }
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (stretchStart >= 0) figures.worstStretch = std::max(figures.worstStretch, Now() - stretchStart);
+            stretchStart = -1;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            continue;
+        }
+        double before = Now();
+        if (stretchStart < 0) stretchStart = before;
+        bool moveTick = message.message == WM_TIMER && message.wParam == MovingContainer::kMoveTimerId;
+        if (!CUIManager::PreTranslateMessage(&message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        double after = Now();
+        ++figures.messages;
+        if (after - before > figures.worstMessage) {
+            figures.worstMessage = after - before;
+            figures.worstMessageId = message.message;
+            figures.worstMessageWParam = message.wParam;
+            figures.worstMessageAt = before - start;
+        }
+        if (moveTick) ticks.push_back(after);
+    }
+    figures.seconds = (Now() - start) / 1000.0;
+    return figures;
+}
+
+void PrintPhase(const char* phase, const PhaseFigures& f)
+{
+    printf("%s seconds %.1f messages %zu busy-worst %.2f message-worst %.2f slides %zu ticks %zu "
+           "slide-worst %.1f nominal %.1f frame-worst %.2f (worst message 0x%04x, %u, at %.0f)\n",
+           phase, f.seconds, f.messages, f.worstStretch, f.worstMessage, f.slides, f.ticks, f.worstSlide,
+           f.nominalSlide, f.worstFrame, f.worstMessageId, static_cast<unsigned>(f.worstMessageWParam),
+           f.worstMessageAt);
+    fflush(stdout);
+}
+
+int Smooth(const wchar_t* installExe, const char* url, const wchar_t* dir, const wchar_t* package)
+{
+    UseResources(installExe);
+    InstallSettings::SetDefaults();
+    SetupingWnd::s_runNameWindow = NamedBox;
+    SetupingWnd wizard;
+    if (wizard.CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0) == nullptr) return 1;
+    wizard.CenterNativeWindow();
+    ShowWindow(wizard.GetHWND(), SW_SHOWNORMAL);
+    // The progress page, as after 确认.
+    if (wizard.layoutStart != nullptr) wizard.layoutStart->SetVisible(false);
+    if (wizard.layoutSetup != nullptr) wizard.layoutSetup->SetVisible(true);
+
+    cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HWND window = wizard.GetHWND();
+    std::atomic<bool> done{false};
+    int failed = 0;
+
+    // The page's first paint decodes its pictures: timed on its own, before
+    // any byte flows (the installer too switches pages before it downloads).
+    std::thread settle([&] {
+        Sleep(500);
+        done = true;
+        PostMessageW(window, WM_NULL, 0, 0);
+    });
+    PrintPhase("page", Watch(wizard, done));
+    settle.join();
+    done = false;
+
+    std::wstring target = dir;
+    std::string source = url;
+    std::thread download([&] {
+        DownloadOptions options;
+        options.url = source;
+        options.pauseMs = 0;
+        wchar_t path[MAX_PATH] = {};
+        if (!SaveZipToDir(target.c_str(), path, window, options)) failed = 1;
+        done = true;
+        PostMessageW(window, WM_NULL, 0, 0);
+    });
+    PrintPhase("download", Watch(wizard, done));
+    download.join();
+
+    done = false;
+    std::wstring unpacked = target + L"\\unpacked";
+    CreateDirectoryW(unpacked.c_str(), nullptr);
+    std::wstring archive = package;
+    std::thread extraction([&] {
+        if (UnzipWidthProgress(archive.c_str(), unpacked.c_str(), window) != 0) failed = 2;
+        done = true;
+        PostMessageW(window, WM_NULL, 0, 0);
+    });
+    PrintPhase("extraction", Watch(wizard, done));
+    extraction.join();
+    DestroyWindow(window);
+    if (failed != 0) fprintf(stderr, "the %s failed\n", failed == 1 ? "download" : "extraction");
+    return failed;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -199,6 +352,12 @@ int wmain(int argc, wchar_t** argv)
         WideCharToMultiByte(CP_UTF8, 0, argv[3], -1, url, sizeof url, nullptr, nullptr);
         return Carousel(argv[2], url, argv[4]);
     }
-    fprintf(stderr, "usage: start_bench name <Install.exe> | floor | carousel <Install.exe> <url> <dir>\n");
+    if (argc >= 6 && wcscmp(argv[1], L"smooth") == 0) {
+        char url[512] = {};
+        WideCharToMultiByte(CP_UTF8, 0, argv[3], -1, url, sizeof url, nullptr, nullptr);
+        return Smooth(argv[2], url, argv[4], argv[5]);
+    }
+    fprintf(stderr, "usage: start_bench name <Install.exe> | floor | carousel <Install.exe> <url> <dir>"
+                    " | smooth <Install.exe> <url> <dir> <package.zip>\n");
     return 2;
 }

@@ -3,11 +3,19 @@
 //
 //   install_bench extract <archive> <destination>
 //   install_bench download <url> <folder>
+//   install_bench winsock <url> <folder>
+//
+// `winsock` is the floor under our download: one HTTP GET over a bare
+// blocking socket, each received block written straight to the file, no
+// library in between. What Wine's sockets and file writes allow by
+// themselves.
 //
 // Prints one line of key=value pairs; the script compares them with native
 // tools. Nothing is asserted here.
 
+#include <winsock2.h>
 #include <windows.h>
+#include <ws2tcpip.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -33,12 +41,73 @@ double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
     return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// GET http://host:port/path over one socket into `path`; the body's bytes,
+// or -1.
+long long BareDownload(const std::string& url, const std::wstring& path)
+{
+    const std::string prefix = "http://";
+    if (url.compare(0, prefix.size(), prefix) != 0) return -1;
+    std::string rest = url.substr(prefix.size());
+    size_t slash = rest.find('/');
+    std::string hostPort = rest.substr(0, slash);
+    std::string target = slash == std::string::npos ? "/" : rest.substr(slash);
+    size_t colon = hostPort.find(':');
+    std::string host = hostPort.substr(0, colon);
+    std::string port = colon == std::string::npos ? "80" : hostPort.substr(colon + 1);
+
+    addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* address = nullptr;
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &address) != 0) return -1;
+    SOCKET sock = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+    int connected = sock == INVALID_SOCKET ? -1 : connect(sock, address->ai_addr, static_cast<int>(address->ai_addrlen));
+    freeaddrinfo(address);
+    if (connected != 0) return -1;
+    // The receive buffer our transfer asks of curl.
+    int bufferBytes = 512 * 1024;
+    setsockopt(sock, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferBytes), sizeof bufferBytes);
+    std::string request = "GET " + target + " HTTP/1.1\r\nHost: " + hostPort + "\r\nConnection: close\r\n\r\n";
+    send(sock, request.data(), static_cast<int>(request.size()), 0);
+
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        closesocket(sock);
+        return -1;
+    }
+    std::string buffer(bufferBytes, '\0');
+    std::string head;
+    bool inBody = false;
+    long long body = 0;
+    for (;;) {
+        int got = recv(sock, &buffer[0], bufferBytes, 0);
+        if (got <= 0) break;
+        const char* data = buffer.data();
+        DWORD size = static_cast<DWORD>(got);
+        if (!inBody) {
+            head.append(data, size);
+            size_t end = head.find("\r\n\r\n");
+            if (end == std::string::npos) continue;
+            inBody = true;
+            size_t bodyInBlock = head.size() - (end + 4);
+            data += size - bodyInBlock;
+            size = static_cast<DWORD>(bodyInBlock);
+        }
+        DWORD written = 0;
+        if (size > 0 && !WriteFile(file, data, size, &written, nullptr)) break;
+        body += size;
+    }
+    CloseHandle(file);
+    closesocket(sock);
+    return body;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc != 4) {
-        fwprintf(stderr, L"usage: install_bench extract <archive> <destination> | download <url> <folder>\n");
+        fwprintf(stderr, L"usage: install_bench extract <archive> <destination> | download|winsock <url> <folder>\n");
         return 2;
     }
     std::wstring command = argv[1];
@@ -66,6 +135,17 @@ int wmain(int argc, wchar_t** argv)
         long long bytes = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         fprintf(stderr, "download_seconds=%.3f bytes=%lld result=%d\n", Seconds(start, end), bytes, result);
         return result == 0 ? 0 : 1;
+    }
+    if (command == L"winsock") {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        std::wstring path = std::wstring(argv[3]) + L"\\winsock.zip";
+        QueryPerformanceCounter(&start);
+        long long bytes = BareDownload(Ansi(argv[2]), path);
+        QueryPerformanceCounter(&end);
+        fprintf(stderr, "winsock_seconds=%.3f bytes=%lld\n", Seconds(start, end), bytes);
+        WSACleanup();
+        return bytes > 0 ? 0 : 1;
     }
     return 2;
 }

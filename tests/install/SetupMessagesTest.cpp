@@ -37,6 +37,22 @@ TEST_F(CancelEventFixture, ProgressIsPostedTruncated)
     EXPECT_EQ(messages[2].lParam, 0);
 }
 
+TEST_F(CancelEventFixture, ReportsThatChangeNoWholePercentAreNotPosted)
+{
+    // A transfer reports every thousandth; the window shows whole percents.
+    MessageCollector window;
+    for (int tenth = 0; tenth <= 1000; ++tenth) EXPECT_TRUE(ReportDownloadProgress(window.Handle(), tenth / 10.0));
+    // A retry that starts lower again, and the extraction after it.
+    EXPECT_TRUE(ReportDownloadProgress(window.Handle(), 42.5));
+    EXPECT_TRUE(ReportExtractProgress(window.Handle(), 0));
+    EXPECT_TRUE(ReportExtractProgress(window.Handle(), 0.5));
+    auto messages = window.Pump();
+    ASSERT_EQ(messages.size(), 103u);
+    for (unsigned percent = 0; percent <= 100; ++percent) EXPECT_EQ(messages[percent].wParam, percent);
+    EXPECT_EQ(messages[101].wParam, 42u);
+    EXPECT_EQ(messages[102].message, static_cast<UINT>(WM_SETUP_EXTRACT_PROGRESS));
+}
+
 TEST_F(CancelEventFixture, OneRequestIsSeenByOneReportOnly)
 {
     MessageCollector window;
