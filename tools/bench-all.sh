@@ -17,8 +17,11 @@ dir=$(box_build_dir "$arch")
 out=${BOX_BENCH_OUT:-$box_root/docs}
 raw=$dir/bench-all
 [ -f "$dir/CMakeCache.txt" ] || bash "$box_root/tools/setup.sh"
-# The chart is drawn with Debian's matplotlib, which nothing else needs.
-if ! python3 -c 'import matplotlib' 2>/dev/null; then
+# The chart is drawn with Debian's matplotlib, which nothing else needs, by
+# Debian's Python (another python3 may come first on the PATH).
+py=/usr/bin/python3
+[ -x "$py" ] || py=python3
+if ! "$py" -c 'import matplotlib' 2>/dev/null; then
   log "installing python3-matplotlib for the chart"
   DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends python3-matplotlib >/dev/null
 fi
@@ -45,5 +48,5 @@ done
   echo "commit $(git -C "$box_root" rev-parse --short HEAD)$(git -C "$box_root" diff --quiet || echo ' (with local changes)')"
   echo "seconds $((SECONDS - t0))"
 } >"$raw/machine.txt"
-python3 "$box_root/tools/bench-report.py" "$raw" "$out"
+"$py" "$box_root/tools/bench-report.py" "$raw" "$out"
 log "wrote $out/benchmarks.md and $out/benchmarks.png"

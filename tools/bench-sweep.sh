@@ -30,6 +30,9 @@ for mb in $sizes; do
   [ -f "$work/www/p$mb.zip" ] || python3 "$box_root/tools/bench-package.py" large "$work/www/p$mb.zip" "$mb"
 done
 "$BOX_WINESERVER" -p 60 </dev/null >/dev/null 2>&1 || true
+# The prefix's services start now, not within the first timed command,
+# whose output pipe they would inherit and hold open.
+"$BOX_WINE" wineboot </dev/null >/dev/null 2>&1 || true
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 bash "$box_root/tools/servers/nginx.sh" start "$work/nginx" "$port" "$work/www"
 trap 'bash "$box_root/tools/servers/nginx.sh" stop "$work/nginx"; "$BOX_WINESERVER" -k 2>/dev/null || true' EXIT

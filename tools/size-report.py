@@ -103,7 +103,7 @@ def main():
     rows = []
     for group in groups:
         cells = [sizes.get((group, kind), 0) for kind in COLUMNS]
-        if sum(cells):
+        if sum(cells) >= 512:
             rows.append((group, cells, sum(cells)))
     counted = sum(r[2] for r in rows)
     rows.append(("headers, imports, relocations, alignment", [0] * len(COLUMNS), total - counted))
