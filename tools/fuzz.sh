@@ -4,7 +4,8 @@
 #
 #   tools/fuzz.sh [SECONDS] [--merge] [TARGET...]
 #
-# SECONDS per target (default 5, as in CI). The host build (build/host, made
+# SECONDS per target (default 5, as in CI). Options of a target's own are
+# in tests/fuzz/options/<target>. The host build (build/host, made
 # by tools/test.sh; BOX_FUZZ_BUILD names another) is brought up to date
 # first. What a run finds grows a corpus outside the tree,
 # build/host/fuzz-corpus/<target>, which the next run starts from; --merge
@@ -32,7 +33,9 @@ if [ ! -f "$host/build.ninja" ] && [ ! -f "$host/Makefile" ]; then
   exit 1
 fi
 host=$(cd "$host" && pwd)
-cmake --build "$host" --target box_fuzzers -j"$box_jobs" >/dev/null
+mkdir -p "$host/fuzz-logs"
+cmake --build "$host" --target box_fuzzers -j"$box_jobs" >"$host/fuzz-logs/build.log" 2>&1 ||
+  { tail -40 "$host/fuzz-logs/build.log" >&2; exit 1; }
 if [ ${#targets[@]} -eq 0 ]; then
   for fuzzer in "$host"/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] && targets+=("$(basename "$fuzzer")")
@@ -41,7 +44,7 @@ fi
 
 seeds_root=$box_root/tests/fuzz/corpus
 dicts=$box_root/tests/fuzz/dict
-mkdir -p "$host/fuzz-logs"
+options=$box_root/tests/fuzz/options
 
 # The last "cov:" line libFuzzer printed, and its final statistics.
 field() { grep -oE "$1: *[0-9]+" "$2" | tail -1 | grep -oE '[0-9]+$' || echo 0; }
@@ -60,6 +63,10 @@ for name in "${targets[@]}"; do
   args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
         -artifact_prefix="$crashes/")
   [ -f "$dicts/$name.dict" ] && args+=(-dict="$dicts/$name.dict")
+  # Options of the target's own (tests/fuzz/options/<target>: one a line).
+  [ -f "$options/$name" ] && while read -r option; do
+    case $option in ''|'#'*) ;; *) args+=("$option") ;; esac
+  done <"$options/$name"
   seeds=()
   [ -d "$seeds_root/$name" ] && seeds=("$seeds_root/$name")
   before=$(count_files "$corpus")

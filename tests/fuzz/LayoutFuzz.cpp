@@ -72,25 +72,30 @@ public:
     }
     void RegisterImage(const wchar_t* name, const wchar_t* type, uint32_t, bool)
     {
+        ++m_work;
         if (name == nullptr || *name == L'\0') Fail("an image without a name");
         Touch(type);
     }
     void RegisterFont(const LayoutFont& font)
     {
+        ++m_work;
         if (font.id < 0 || font.face == nullptr || *font.face == L'\0') Fail("a font without id or face");
     }
     void RegisterElementDefaults(const wchar_t* element, const wchar_t* attrList, bool)
     {
+        ++m_work;
         if (element == nullptr || *element == L'\0' || attrList == nullptr) Fail("defaults without an element");
         m_defaults.emplace_back(element, attrList);
     }
     void SetLanguageText(int id, const wchar_t* text)
     {
+        ++m_work;
         if (id < 0 || text == nullptr) Fail("a language text without id");
     }
 
     Node* Create(const LayoutElement* entry, const wchar_t* name, bool hasChildren)
     {
+        ++m_work;
         Touch(name);
         Node* node = nullptr;
         if (entry == nullptr) {
@@ -122,7 +127,11 @@ public:
         node->container = node->treeParent = true;
         return node;
     }
-    bool IsTreeParent(Node* node) { return node != nullptr && Alive(node)->treeParent; }
+    bool IsTreeParent(Node* node)
+    {
+        ++m_work;
+        return node != nullptr && Alive(node)->treeParent;
+    }
 
     void SetCover(Node* parent, Node* cover)
     {
@@ -190,6 +199,8 @@ public:
         delete node;
     }
     size_t Made() const { return m_made; }
+    // Elements the walk handed over or asked about; each costs the build.
+    size_t Work() const { return m_work; }
     static int Depth(const Node* node)
     {
         int deepest = 0;
@@ -250,6 +261,7 @@ private:
     std::vector<std::pair<std::wstring, std::wstring>> m_defaults;
     std::unordered_set<Node*> m_live;
     size_t m_made = 0;
+    size_t m_work = 0;
 };
 
 }  // namespace
@@ -281,6 +293,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const size_t extra = parent != nullptr ? 1 : 0;
     if (target.Made() > LayoutLimits::kMaxItems + extra) Fail("more controls than the allowance");
+    // Elements that make no control are work too (a font, an image for the
+    // manager): an Include's passes over them are cut as well.
+    if (target.Work() > LayoutLimits::kMaxItems) Fail("more elements handled than the allowance");
     if (first != nullptr) {
         target.Alive(first);
         // Built into a parent, the first control hangs there; built alone,

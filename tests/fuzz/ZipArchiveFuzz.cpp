@@ -96,8 +96,12 @@ extern "C" int __wrap_mkdir(const char* path, mode_t mode)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char pattern[] = "/tmp/box-zip-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) abort();
+    // Every input is written, extracted and removed again: in memory
+    // (/dev/shm) where there is one, not on the disk under /tmp.
+    std::error_code error;
+    const char* base = fs::is_directory("/dev/shm", error) ? "/dev/shm" : "/tmp";
+    std::string pattern = std::string(base) + "/box-zip-fuzz-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) abort();
     g_sandbox = fs::canonical(pattern);
     g_dest = g_sandbox / "dest";
     g_startDir = fs::current_path();

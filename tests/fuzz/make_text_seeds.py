@@ -10,9 +10,9 @@ The output under tests/fuzz/corpus is committed; run this again only to
 change the seeds. Regression inputs of faults found by fuzzing are written
 by hand and kept beside these (corpus/<target>/regress-*).
 """
-import importlib.util
 import pathlib
 import re
+import runpy
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 CORPUS = ROOT / "tests" / "fuzz" / "corpus"
@@ -35,17 +35,16 @@ def unescape(value):
 
 
 def json_seeds():
-    spec = importlib.util.spec_from_file_location("api_server", ROOT / "tools" / "servers" / "api_server.py")
-    server = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(server)
-    for name, (_, body) in server.ANSWERS.items():
+    answers = runpy.run_path(str(ROOT / "tools" / "servers" / "api_server.py"))["ANSWERS"]
+    for name, (_, body) in answers.items():
         write("fuzz_json", "answer-" + name, body)
     write("fuzz_json", "answer-sign-error", b'{"success":0,"msg":"sign error"}')
     cases = {
         "numbers": b'{"success":-9223372036854775808,"a":18446744073709551616,"b":1e308,"c":-0.0e-5,"d":[0,-0,1.5E+3]}',
         "escapes": b'{"success":"a\\"b\\\\c\\/d\\b\\f\\n\\r\\t\\u0041\\u00e9\\u4e2d\\ud83d\\ude00\\q"}',
         "nested": b'{"data":{"list":[{"success":1},[],{}],"x":null,"t":true,"f":false},"SUCCESS":"2"}',
-        "deep": b"[" * 600 + b"]" * 600,
+        "deep-511": b"[" * 511 + b"]" * 511,
+        "deep-520-unclosed": b"[" * 520,
         "broken-surrogate": b'{"success":"\\ud83d\\u0041"}',
         "whitespace": b'\x01\t\r\n {\n "success" \t:\r 1 \n} trailing',
         "nul-inside": b'{"success":"a\\u0000b","x":"\x00"}',

@@ -5,14 +5,9 @@ box_fuzzer(fuzz_zip_name SOURCES ZipNameFuzz.cpp LIBS install_zipname)
 box_fuzzer(fuzz_zip_archive SOURCES ZipArchiveFuzz.cpp LIBS install_unzip install_zipname)
 target_link_options(fuzz_zip_archive PRIVATE -Wl,--wrap=fopen -Wl,--wrap=mkdir)
 
-# Skins read from a resource zip in memory. minizip comes from the same
-# sources as the installer's when the setup has them (install/), else it is
-# Debian's, which install_unzip brings along.
-if(TARGET box_minizip)
-  box_fuzzer(fuzz_skin_zip SOURCES SkinZipFuzz.cpp LIBS skinui_markup box_minizip)
-else()
-  box_fuzzer(fuzz_skin_zip SOURCES SkinZipFuzz.cpp LIBS skinui_markup install_unzip)
-endif()
+# Skins read from a resource zip in memory, by the resource reader's zip
+# code over minizip (from the installer's sources when the setup has them).
+box_fuzzer(fuzz_skin_zip SOURCES SkinZipFuzz.cpp LIBS skinui_resource_zip skinui_markup)
 
 # Writes the zip seeds with the extraction tests' zip writer; built and run
 # by hand only (see the file).

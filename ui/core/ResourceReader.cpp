@@ -3,6 +3,7 @@
 #include <minizip/unzip.h>
 
 #include "ui/core/ResourceSettings.h"
+#include "ui/core/ResourceZip.h"
 
 namespace SkinUI {
 
@@ -61,36 +62,6 @@ ResourceReadResult CResourceReader::ReadWholeFile(const wchar_t* path, size_t ma
     return ResourceReadResult::Ok;
 }
 
-ResourceReadResult CResourceReader::ReadZipEntry(void* zip, const wchar_t* name, size_t maxBytes,
-                                                 std::vector<unsigned char>& bytes)
-{
-    const int kIgnoreCase = 2;
-    if (unzLocateFile(zip, ToAnsi(name).data(), kIgnoreCase) != UNZ_OK) return ResourceReadResult::ZipEntryMissing;
-    unz_file_info64 info = {};
-    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-        return ResourceReadResult::UnzipFailed;
-    if (info.uncompressed_size == 0) return ResourceReadResult::Empty;
-    if (info.uncompressed_size > maxBytes) return ResourceReadResult::TooLarge;
-    if (unzOpenCurrentFile(zip) != UNZ_OK) return ResourceReadResult::UnzipFailed;
-    bytes.resize(static_cast<size_t>(info.uncompressed_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        size_t left = bytes.size() - done;
-        unsigned chunk = static_cast<unsigned>(left > 0x1000000 ? 0x1000000 : left);
-        int read = unzReadCurrentFile(zip, bytes.data() + done, chunk);
-        if (read <= 0) break;
-        done += static_cast<size_t>(read);
-    }
-    // Closing checks the CRC once the whole entry was read: a damaged entry
-    // must not pass as a picture or skin with garbage in it.
-    int closed = unzCloseCurrentFile(zip);
-    if (done != bytes.size() || closed != UNZ_OK) {
-        bytes.clear();
-        return ResourceReadResult::UnzipFailed;
-    }
-    return ResourceReadResult::Ok;
-}
-
 ResourceReadResult CResourceReader::ReadResourceFile(const wchar_t* name, size_t maxBytes,
                                                      std::vector<unsigned char>& bytes)
 {
@@ -102,7 +73,7 @@ ResourceReadResult CResourceReader::ReadResourceFile(const wchar_t* name, size_t
     bool owned = false;
     void* zip = CResourceSettings::AcquireZip(owned);
     if (zip == nullptr) return ResourceReadResult::ZipOpenFailed;
-    ResourceReadResult result = ReadZipEntry(zip, name, maxBytes, bytes);
+    ResourceReadResult result = ReadZipEntry(zip, ToAnsi(name).data(), maxBytes, bytes);
     if (owned) unzClose(zip);
     return result;
 }

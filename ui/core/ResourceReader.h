@@ -8,18 +8,9 @@
 #include <cstddef>
 #include <vector>
 
-namespace SkinUI {
+#include "ui/core/ResourceZip.h"
 
-enum class ResourceReadResult {
-    Ok,
-    OpenFailed,       // the file cannot be opened
-    Empty,            // file or zip entry of size 0
-    TooLarge,         // above the caller's limit
-    ReadFailed,       // fewer bytes read than the file size
-    ZipOpenFailed,    // the resource zip cannot be opened
-    ZipEntryMissing,  // no zip entry of that name
-    UnzipFailed,      // the entry cannot be decompressed
-};
+namespace SkinUI {
 
 class CResourceReader {
 public:
@@ -34,10 +25,6 @@ public:
     // without regard to case (FindResourceW does that). False when absent.
     static bool ReadModuleResource(HMODULE module, const wchar_t* nameOrId, const wchar_t* type,
                                    std::vector<unsigned char>& bytes);
-
-private:
-    static ResourceReadResult ReadZipEntry(void* zip, const wchar_t* name, size_t maxBytes,
-                                           std::vector<unsigned char>& bytes);
 };
 
 }  // namespace SkinUI

@@ -3,10 +3,11 @@
 #include <share.h>
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include <minizip/unzip.h>
+
+#include "ui/core/ResourceZip.h"
 
 namespace SkinUI {
 
@@ -43,57 +44,13 @@ long ZCALLBACK FileSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
 int ZCALLBACK FileClose(voidpf, voidpf stream) { return fclose(static_cast<FILE*>(stream)); }
 int ZCALLBACK FileError(voidpf, voidpf stream) { return ferror(static_cast<FILE*>(stream)); }
 
-struct MemoryStream {
-    const unsigned char* data;
-    ZPOS64_T size;
-    ZPOS64_T position;
-};
-
-voidpf ZCALLBACK MemoryOpen(voidpf opaque, const void*, int mode)
-{
-    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
-    auto* source = static_cast<const std::vector<unsigned char>*>(opaque);
-    return new MemoryStream{source->data(), source->size(), 0};
-}
-uLong ZCALLBACK MemoryRead(voidpf, voidpf stream, void* buffer, uLong size)
-{
-    auto* memory = static_cast<MemoryStream*>(stream);
-    ZPOS64_T left = memory->size - memory->position;
-    uLong count = left < size ? static_cast<uLong>(left) : size;
-    memcpy(buffer, memory->data + memory->position, count);
-    memory->position += count;
-    return count;
-}
-ZPOS64_T ZCALLBACK MemoryTell(voidpf, voidpf stream) { return static_cast<MemoryStream*>(stream)->position; }
-long ZCALLBACK MemorySeek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
-{
-    auto* memory = static_cast<MemoryStream*>(stream);
-    ZPOS64_T base = origin == ZLIB_FILEFUNC_SEEK_CUR ? memory->position
-                    : origin == ZLIB_FILEFUNC_SEEK_END ? memory->size
-                                                       : 0;
-    if (offset > memory->size - base) return -1;  // minizip only seeks forward of a base
-    memory->position = base + offset;
-    return 0;
-}
-int ZCALLBACK MemoryClose(voidpf, voidpf stream)
-{
-    delete static_cast<MemoryStream*>(stream);
-    return 0;
-}
-int ZCALLBACK MemoryError(voidpf, voidpf) { return 0; }
-
 unzFile OpenZipFile(const CUIString& path)
 {
     zlib_filefunc64_def functions = {FileOpen, FileRead, FileWrite, FileTell, FileSeek, FileClose, FileError, nullptr};
     return unzOpen2_64(path.GetData(), &functions);
 }
 
-unzFile OpenZipMemory()
-{
-    zlib_filefunc64_def functions = {MemoryOpen, MemoryRead,  FileWrite,  MemoryTell,
-                                     MemorySeek, MemoryClose, MemoryError, &g_zipBuffer};
-    return unzOpen2_64(CResourceSettings::kMemoryZipName, &functions);
-}
+unzFile OpenZipMemory() { return OpenZipInMemory(g_zipBuffer); }
 
 }  // namespace
 

@@ -85,9 +85,10 @@ struct LayoutLimits {
     // the parser's depth). Each level costs stack in the builder, and later
     // in layout and painting, of a 1 MB main thread.
     static constexpr int kMaxNesting = 256;
-    // Elements made into controls (or offered for one), Include sources
-    // loaded and Include passes. An Include's count, or a skin that includes
-    // itself more than once, would otherwise ask for billions.
+    // Elements the walk comes to (controls, resources it registers, and
+    // those it skips) and Include passes. An Include's count, or a skin that
+    // includes itself more than once, would otherwise ask for billions, also
+    // of a skin that makes no control at all.
     static constexpr int kMaxItems = 10000;
 };
 
@@ -130,6 +131,8 @@ private:
         using namespace AttrValue;
         for (CXmlNode node = root.FirstChild(); node.IsValidNode(); node = node.NextSibling()) {
             const wchar_t* element = node.ElementName();
+            if (!IsLayoutResourceElement(element)) continue;
+            if (!Spend()) return;
             if (EqualsNoCase(element, L"Image")) {
                 const wchar_t* name = AttributeNoCase(node, L"name");
                 if (name == nullptr || *name == L'\0') continue;
@@ -181,7 +184,6 @@ private:
         if (!node.FindAttribute(L"source", source, 500) || source[0] == L'\0') return;
         if (includeDepth >= LayoutLimits::kMaxIncludeDepth) return;
 
-        if (!Spend()) return;
         CXmlMarkup included;
         if (!m_target.LoadInclude(source, included)) return;
         for (int i = 0; i < count; ++i) {
@@ -202,6 +204,7 @@ private:
         Control* first = nullptr;
         if (nesting >= LayoutLimits::kMaxNesting) return nullptr;
         for (CXmlNode child = node.FirstChild(); child.IsValidNode(); child = child.NextSibling()) {
+            if (!Spend()) break;
             const wchar_t* name = child.ElementName();
             if (IsLayoutResourceElement(name)) continue;
             if (AttrValue::EqualsNoCase(name, L"Include")) {
@@ -212,7 +215,6 @@ private:
             const bool treeNode = AttrValue::EqualsNoCase(name, L"TreeNode");
             // Tree nodes live only under a tree view or another tree node.
             if (treeNode && !m_target.IsTreeParent(parent)) continue;
-            if (!Spend()) break;
             Control* control = treeNode ? m_target.CreateTreeNode() : CreateControl(child);
             if (control == nullptr) continue;  // skipped with its children
 

@@ -45,7 +45,11 @@ public:
         return node;
     }
     Node* CreateTreeNode() { return Make(L"TreeNode"); }
-    bool IsTreeParent(Node* node) { return node != nullptr && node->what.rfind(L"TreeView", 0) == 0; }
+    bool IsTreeParent(Node* node)
+    {
+        ++treeParentsAsked;
+        return node != nullptr && node->what.rfind(L"TreeView", 0) == 0;
+    }
     void SetCover(Node* parent, Node* cover)
     {
         if (parent->cover != nullptr) Delete(parent->cover);
@@ -82,6 +86,7 @@ public:
     int images = 0;
     std::vector<int> fonts;
     size_t deleted = 0;
+    size_t treeParentsAsked = 0;
 
 private:
     Node* Make(const wchar_t* what)
@@ -232,6 +237,22 @@ TEST(LayoutWalk, IncludesThatMultiplyAreCutAtTheAllowance)
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(huge.itemsUsed, LayoutLimits::kMaxItems);
     EXPECT_EQ(root->children.size(), static_cast<size_t>(LayoutLimits::kMaxItems / 2 - 1));
+}
+
+// A skin of nothing but elements the walk skips or only registers makes no
+// control, yet each pass over it is work (and a font or image for the
+// manager): a large count of it is cut like any other.
+TEST(LayoutWalk, IncludesOfSkippedElementsAreCutAtTheAllowance)
+{
+    std::wstring part = L"<Part>";
+    for (int i = 0; i < 50; ++i) part += L"<Font id=\"1\" name=\"F\"/><TreeNode/><Include/><Label><Image/></Label>";
+    Walk w;
+    w.target.sources[L"part"] = part + L"</Part>";
+    Node* root = w.Build(L"<Window><VBox><Include source=\"part\" count=\"2000000000\"/></VBox></Window>");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(w.itemsUsed, LayoutLimits::kMaxItems);
+    EXPECT_LE(w.target.fonts.size() + w.target.treeParentsAsked + w.target.Made(),
+              static_cast<size_t>(LayoutLimits::kMaxItems));
 }
 
 // One skin stays within the parser's depth; a skin that includes itself
