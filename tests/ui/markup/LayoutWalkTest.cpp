@@ -244,11 +244,11 @@ TEST(LayoutWalk, IncludesThatMultiplyAreCutAtTheAllowance)
 // manager): a large count of it is cut like any other.
 TEST(LayoutWalk, IncludesOfSkippedElementsAreCutAtTheAllowance)
 {
-    std::wstring part = L"<Part>";
-    for (int i = 0; i < 50; ++i) part += L"<Font id=\"1\" name=\"F\"/><TreeNode/><Include/><Label><Image/></Label>";
+    std::wstring skipped = L"<Skin>";
+    for (int i = 0; i < 50; ++i) skipped += L"<Font id=\"1\" name=\"F\"/><TreeNode/><Include/><Label><Image/></Label>";
     Walk w;
-    w.target.sources[L"part"] = part + L"</Part>";
-    Node* root = w.Build(L"<Window><VBox><Include source=\"part\" count=\"2000000000\"/></VBox></Window>");
+    w.target.sources[L"skipped"] = skipped + L"</Skin>";
+    Node* root = w.Build(L"<Window><VBox><Include source=\"skipped\" count=\"2000000000\"/></VBox></Window>");
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(w.itemsUsed, LayoutLimits::kMaxItems);
     EXPECT_LE(w.target.fonts.size() + w.target.treeParentsAsked + w.target.Made(),
