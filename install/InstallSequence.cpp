@@ -18,16 +18,6 @@
 
 namespace {
 
-// A path for a log line: UTF-8, as the logger takes its text.
-std::string Utf8(const wchar_t* wide)
-{
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) return std::string();
-    std::string utf8(static_cast<size_t>(length - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], length, nullptr, nullptr);
-    return utf8;
-}
-
 // COM for the shell link object of the shortcut step; balanced on every way out.
 struct ComApartment {
     ComApartment() { CoInitialize(nullptr); }
@@ -133,7 +123,7 @@ bool DownloadExtractAndRename(HWND window, const InstallSequenceOptions& options
             } else {
                 std::wstring target;
                 if (RenameExecutables(&target)) return true;
-                logger->error("cannot replace {} (the program may be running)", Text936(Utf8(target.c_str()).c_str()));
+                logger->error("cannot replace {} (the program may be running)", Text936(target.c_str()));
                 failed = L"无法替换正在运行的程序，请先关闭它";
             }
         }

@@ -87,17 +87,6 @@ std::string Validator(CURL* handle)
     return std::string();
 }
 
-// A path in a log line: in code page 936, as the log's other Chinese texts
-// ("?" for what that code page cannot show).
-std::string PathForLog(const wchar_t* path)
-{
-    int length = WideCharToMultiByte(936, 0, path, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) return std::string();
-    std::string text(static_cast<size_t>(length - 1), '\0');
-    WideCharToMultiByte(936, 0, path, -1, &text[0], length, nullptr, nullptr);
-    return text;
-}
-
 void DebugOutputTransferError(CURLcode result)
 {
     char message[1024] = {};
@@ -167,7 +156,7 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
 
     std::unique_ptr<FILE, FileCloser> file(_wfopen(path, L"ab"));
     if (!file) {
-        MyLog::GetLogger()->info(fmt::runtime(Text936("打开文件”{}“失败")), PathForLog(path));
+        MyLog::GetLogger()->info(fmt::runtime(Text936("打开文件”{}“失败")), Text936(path));
         return kDownloadOk;
     }
     // curl hands over at most 16 KB a call. Written as they come, under Wine

@@ -78,10 +78,14 @@ std::string Text936(const char* utf8)
     if (wideLength <= 0) return utf8;
     std::wstring wide(static_cast<size_t>(wideLength), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], wideLength);
-    int length = WideCharToMultiByte(936, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return utf8;
-    std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(936, 0, wide.c_str(), -1, &out[0], length, nullptr, nullptr);
-    out.resize(static_cast<size_t>(length - 1));
+    return Text936(wide.c_str());
+}
+
+std::string Text936(const wchar_t* wide)
+{
+    int length = WideCharToMultiByte(936, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string out(static_cast<size_t>(length - 1), '\0');
+    WideCharToMultiByte(936, 0, wide, -1, &out[0], length, nullptr, nullptr);
     return out;
 }

@@ -48,3 +48,6 @@ private:
 // UTF-8 text to code page 936 bytes (the text unchanged where it has no
 // representation there).
 std::string Text936(const char* utf8);
+// Wide text (a path, a name) in code page 936, "?" for what it cannot show:
+// the log's encoding, and the name file's.
+std::string Text936(const wchar_t* wide);
