@@ -92,16 +92,13 @@ def main():
     if total:
         size = int(total.group(1).replace(",", ""))
         add(f"| size of `Install.exe` | {size:,} bytes ({size / 1e6:.2f} MB) | | | ≤ 1.5 MB |")
-    large = one(r"large extract: unzip native\s+([\d.]+)\s+ours\s+([\d.]+).*?nsis under Wine\s+([\d.]+)", install)
-    if large:
-        unzip, ours, nsis = large
-        add(f"| extraction, 200 MB in 20 files | {ours:.3f} s | unzip native {unzip:.3f} s, NSIS under Wine "
-            f"{nsis:.3f} s | {ours / unzip:.2f}× unzip, {ours / nsis:.2f}× NSIS | |")
-    small = one(r"small extract: unzip native\s+([\d.]+)\s+ours\s+([\d.]+).*?nsis under Wine\s+([\d.]+)", install)
-    if small:
-        unzip, ours, nsis = small
-        add(f"| extraction, 5,000 small files | {ours:.3f} s | unzip native {unzip:.3f} s, NSIS under Wine "
-            f"{nsis:.3f} s | {ours / unzip:.2f}× unzip, {ours / nsis:.2f}× NSIS | |")
+    for package, what in (("large", "200 MB in 20 files"), ("small", "5,000 small files")):
+        found = one(rf"{package} extract: unzip native\s+([\d.]+)\s+ours\s+([\d.]+).*?nsis under Wine\s+([\d.]+)",
+                    install)
+        if found:
+            unzip, ours, nsis = found
+            add(f"| extraction, {what} | {ours:.3f} s | unzip native {unzip:.3f} s, NSIS under Wine "
+                f"{nsis:.3f} s | {ours / unzip:.2f}× unzip, {ours / nsis:.2f}× NSIS | |")
     download = one(r"download: curl native\s+([\d.]+) MB/s\s+bare Winsock under Wine\s+([\d.]+) MB/s\s+ours\s+([\d.]+)"
                    r" MB/s", install)
     if download:

@@ -134,15 +134,22 @@ void NamedBox(const wchar_t*)
     InstallSettings::boxName = L"Box";
 }
 
-int Carousel(const wchar_t* installExe, const char* url, const wchar_t* dir)
+// The wizard over Install.exe's skins, shown, with a named box.
+bool ShowWizard(SetupingWnd& wizard, const wchar_t* installExe)
 {
     UseResources(installExe);
     InstallSettings::SetDefaults();
     SetupingWnd::s_runNameWindow = NamedBox;
-    SetupingWnd wizard;
-    if (wizard.CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0) == nullptr) return 1;
+    if (wizard.CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0) == nullptr) return false;
     wizard.CenterNativeWindow();
     ShowWindow(wizard.GetHWND(), SW_SHOWNORMAL);
+    return true;
+}
+
+int Carousel(const wchar_t* installExe, const char* url, const wchar_t* dir)
+{
+    SetupingWnd wizard;
+    if (!ShowWizard(wizard, installExe)) return 1;
 
     cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     HWND window = wizard.GetHWND();
@@ -284,13 +291,8 @@ void PrintPhase(const char* phase, const PhaseFigures& f)
 
 int Smooth(const wchar_t* installExe, const char* url, const wchar_t* dir, const wchar_t* package)
 {
-    UseResources(installExe);
-    InstallSettings::SetDefaults();
-    SetupingWnd::s_runNameWindow = NamedBox;
     SetupingWnd wizard;
-    if (wizard.CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0) == nullptr) return 1;
-    wizard.CenterNativeWindow();
-    ShowWindow(wizard.GetHWND(), SW_SHOWNORMAL);
+    if (!ShowWizard(wizard, installExe)) return 1;
     // The progress page, as after 确认.
     if (wizard.layoutStart != nullptr) wizard.layoutStart->SetVisible(false);
     if (wizard.layoutSetup != nullptr) wizard.layoutSetup->SetVisible(true);
