@@ -105,6 +105,7 @@ CUIManager::~CUIManager()
     m_asyncNotifications.clear();
     RemoveAllTimers();
     RemoveAllFonts();
+    m_presenter.reset();
     ReleaseOffscreen();
     if (m_paintDC != nullptr) ::ReleaseDC(m_window, m_paintDC);
     m_paintDC = nullptr;
@@ -158,6 +159,7 @@ CUIString CUIManager::ExpandLanguageText(const wchar_t* text)
 void CUIManager::BindWindow(HWND window, const wchar_t* name)
 {
     RemoveAllTimers();
+    m_presenter.reset();
     if (m_paintDC != nullptr) ::ReleaseDC(m_window, m_paintDC);
     m_window = window;
     m_paintDC = window != nullptr ? ::GetDC(window) : nullptr;
@@ -191,6 +193,7 @@ void CUIManager::ReleaseWindow()
         m_root = nullptr;
     }
     m_asyncNotifications.clear();
+    m_presenter.reset();
     ReleaseOffscreen();
     if (m_paintDC != nullptr) ::ReleaseDC(m_window, m_paintDC);
     m_paintDC = nullptr;

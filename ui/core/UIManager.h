@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ui/core/GdiHandles.h"
+#include "ui/core/LayeredPresenter.h"
 #include "ui/core/UIInterfaces.h"
 #include "ui/core/UIString.h"
 #include "ui/render/ImageAttr.h"
@@ -42,6 +43,9 @@ struct TFontInfo {
 enum : UINT {
     // Drains the queued asynchronous notifications and the delayed clean-up.
     WM_UI_ASYNC_NOTIFY = WM_APP + 1,
+    // The system refused a layered frame handed over by the presenting
+    // thread: the window is updated whole.
+    WM_UI_LAYERED_REFUSED = WM_APP + 2,
 };
 
 class CUIManager {
@@ -173,7 +177,7 @@ public:
     void InvalidateWindow();
     void Invalidate(const RECT& rect);
     // Lays out and paints now instead of waiting for the next WM_PAINT or
-    // layered tick (tests and benchmarks).
+    // layered tick (tests and benchmarks); returns once the frame is shown.
     void PaintNow();
 
     // --- focus and capture -----------------------------------------------
@@ -290,6 +294,9 @@ private:
     void PrintNativeChildren(const RECT& paint);
     void ApplyLayeredMask(const RECT& paint);
     void FlushLayered(const RECT& paint);
+    bool FlushLayeredWhole();
+    // No frame of this window is in flight on the presenting thread.
+    void WaitForPresenter() const;
     RECT LayoutRect() const;
     void TrackMouse();
     void OnMouseMove(POINT point, WPARAM wParam, LPARAM lParam);
@@ -315,6 +322,10 @@ private:
     CDibSection m_layeredImageDib;
     HGDIOBJ m_layeredImageOldBitmap = nullptr;
     bool m_layeredImageHasAlpha = false;
+    // Frames after the first one at the window's size go out from a thread
+    // of their own (see CLayeredPresenter).
+    std::unique_ptr<CLayeredPresenter> m_presenter;
+    bool m_layeredOnScreen = false;  // the buffer's size has been shown
 
     HWND m_tooltipWindow = nullptr;
     CControlUI* m_tooltipControl = nullptr;

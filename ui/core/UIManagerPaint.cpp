@@ -80,6 +80,8 @@ void CUIManager::OnPaint()
     }
 
     m_painting = true;
+    // The buffer may still be on its way to the screen.
+    WaitForPresenter();
 
     if (m_updateNeeded) {
         if (!UpdateLayout()) {
@@ -134,6 +136,8 @@ void CUIManager::PaintNow()
         // A first layout (or a changed layered setup) ends its paint early
         // and asks for another one.
         for (int pass = 0; pass < 3 && !::IsRectEmpty(&m_dirty); ++pass) OnPaint();
+        // Now means on the screen, not on its way there.
+        WaitForPresenter();
     } else {
         ::UpdateWindow(m_window);
     }
@@ -216,6 +220,8 @@ void CUIManager::EnsureOffscreen(HDC reference)
 
 void CUIManager::ReleaseOffscreen()
 {
+    WaitForPresenter();
+    m_layeredOnScreen = false;
     if (m_offscreenDC && m_offscreenOldBitmap != nullptr) ::SelectObject(m_offscreenDC, m_offscreenOldBitmap);
     m_offscreenOldBitmap = nullptr;
     m_offscreenDC.Reset();
@@ -293,31 +299,63 @@ void CUIManager::ApplyLayeredMask(const RECT& paint)
 
 void CUIManager::FlushLayered(const RECT& paint)
 {
+    // Looked up rather than linked: user32 has it from Vista on only.
+    using UpdateIndirectProc = BOOL(WINAPI*)(HWND, const UPDATELAYEREDWINDOWINFO*);
+    static const UpdateIndirectProc updateIndirect = reinterpret_cast<UpdateIndirectProc>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "UpdateLayeredWindowIndirect")));
+    if (!m_layeredPartialUpdate || updateIndirect == nullptr) {
+        m_layeredOnScreen = FlushLayeredWhole();
+        return;
+    }
+    // The first frame at this size sets the window's size and is handed
+    // over here; later ones change only pixels and can go from elsewhere.
+    if (m_layeredOnScreen && ::IsWindowVisible(m_window)) {
+        if (!m_presenter) {
+            m_presenter = std::make_unique<CLayeredPresenter>(m_window, WM_UI_LAYERED_REFUSED);
+            if (!m_presenter->Start()) m_presenter.reset();
+        }
+        if (m_presenter) {
+            m_presenter->Present(m_offscreenDC.Get(), paint, m_layeredOpacity);
+            return;
+        }
+    }
     RECT window;
     ::GetWindowRect(m_window, &window);
     POINT destination = {window.left, window.top};
     SIZE size = GetClientSize();
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, m_layeredOpacity, AC_SRC_ALPHA};
-    // Looked up rather than linked: user32 has it from Vista on only.
-    using UpdateIndirectProc = BOOL(WINAPI*)(HWND, const UPDATELAYEREDWINDOWINFO*);
-    static const UpdateIndirectProc updateIndirect = reinterpret_cast<UpdateIndirectProc>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "UpdateLayeredWindowIndirect")));
-    if (m_layeredPartialUpdate && updateIndirect != nullptr) {
-        UPDATELAYEREDWINDOWINFO info = {};
-        info.cbSize = sizeof(info);
-        info.pptDst = &destination;
-        info.psize = &size;
-        info.hdcSrc = m_offscreenDC.Get();
-        info.pptSrc = &source;
-        info.pblend = &blend;
-        info.dwFlags = ULW_ALPHA;
-        info.prcDirty = &paint;
-        if (updateIndirect(m_window, &info)) return;
-        // Refused (the window's size changed under the dirty rectangle, for
-        // one): update the whole window instead.
-    }
-    ::UpdateLayeredWindow(m_window, nullptr, &destination, &size, m_offscreenDC.Get(), &source, 0, &blend, ULW_ALPHA);
+    UPDATELAYEREDWINDOWINFO info = {};
+    info.cbSize = sizeof(info);
+    info.pptDst = &destination;
+    info.psize = &size;
+    info.hdcSrc = m_offscreenDC.Get();
+    info.pptSrc = &source;
+    info.pblend = &blend;
+    info.dwFlags = ULW_ALPHA;
+    info.prcDirty = &paint;
+    // Refused (the window's size changed under the dirty rectangle, for
+    // one): update the whole window instead.
+    m_layeredOnScreen = updateIndirect(m_window, &info) != FALSE || FlushLayeredWhole();
+}
+
+bool CUIManager::FlushLayeredWhole()
+{
+    if (!m_offscreenDC) return false;
+    RECT window;
+    ::GetWindowRect(m_window, &window);
+    POINT destination = {window.left, window.top};
+    SIZE size = GetClientSize();
+    if (size.cx != m_offscreenDib.Width() || size.cy != m_offscreenDib.Height()) return false;
+    POINT source = {0, 0};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, m_layeredOpacity, AC_SRC_ALPHA};
+    return ::UpdateLayeredWindow(m_window, nullptr, &destination, &size, m_offscreenDC.Get(), &source, 0, &blend,
+                                 ULW_ALPHA) != FALSE;
+}
+
+void CUIManager::WaitForPresenter() const
+{
+    if (m_presenter) m_presenter->WaitIdle();
 }
 
 void CUIManager::ReleasePictures()

@@ -271,6 +271,14 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     }
 
     switch (message) {
+    case WM_UI_LAYERED_REFUSED:
+        if (m_layered) {
+            WaitForPresenter();
+            m_layeredOnScreen = FlushLayeredWhole();
+            if (!m_layeredOnScreen) InvalidateWindow();
+        }
+        result = 0;
+        return true;
     case WM_UI_ASYNC_NOTIFY:
         DrainAsyncNotifications();
         result = 0;
@@ -346,7 +354,10 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         return true;
     case WM_TIMER:
         if (wParam == kLayeredTimerId && m_layered) {
-            if (!::IsRectEmpty(&m_dirty) && !::IsIconic(m_window)) OnPaint();
+            // While the last frame is still being handed over, the damage
+            // waits for the next tick instead of the thread for the frame.
+            const bool presenting = m_presenter && m_presenter->Busy();
+            if (!presenting && !::IsRectEmpty(&m_dirty) && !::IsIconic(m_window)) OnPaint();
             if (::IsRectEmpty(&m_dirty)) {
                 ::KillTimer(m_window, kLayeredTimerId);
                 m_layeredTimerRunning = false;

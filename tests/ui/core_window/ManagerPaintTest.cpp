@@ -2,6 +2,8 @@
 // and the 32-bit buffer of a layered one, checked at pixels that matter.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "HostWindow.h"
 #include "ui/controls/ButtonUI.h"
 #include "ui/controls/ContainerUI.h"
@@ -47,6 +49,8 @@ struct PaintFixture : ::testing::Test {
 };
 
 HostWindow* PaintFixture::s_window = nullptr;
+
+DWORD Layered0(const CUIManager& manager) { return manager.GetLayeredBuffer().Row(0)[0]; }
 
 }  // namespace
 
@@ -215,4 +219,57 @@ TEST_F(PaintFixture, SetupSkinInALayeredWindow)
 
     window.manager.AttachTree(nullptr);
     window.manager.SetLayered(false);
+}
+
+TEST(LayeredFrames, FollowTheWindowWhileItIsDraggedResizedAndClosed)
+{
+    // Frames after the first go to the screen from another thread, while
+    // this one goes on moving and resizing the window: no frame may put the
+    // window back where it was when the frame was painted, and closing the
+    // window with a frame in flight must neither hang nor crash.
+    auto window = std::make_unique<HostWindow>();
+    ASSERT_TRUE(window->Create(200, 100, WS_EX_LAYERED));
+    auto* root = new CContainerUI;
+    auto* child = new CControlUI;
+    child->SetFloat(true);
+    child->SetFixedXY({10, 10});
+    child->SetFixedWidth(40);
+    child->SetFixedHeight(20);
+    root->SetBkColor(0xFFFF0000);
+    root->Add(child);
+    window->manager.AttachTree(root);
+    window->manager.SetLayered(true);
+    window->manager.PaintNow();
+
+    auto frame = [&](int i) {
+        child->SetBkColor(i % 2 == 0 ? 0xFF00FF00 : 0xFF0000FF);
+        ::Sleep(12);  // the flush timer comes due
+        window->Pump();
+    };
+    for (int i = 0; i < 40; ++i) {
+        frame(i);
+        ::SetWindowPos(window->GetHWND(), nullptr, 100 + i * 5, 60 + i * 3, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    window->manager.PaintNow();
+    RECT rect;
+    ::GetWindowRect(window->GetHWND(), &rect);
+    EXPECT_EQ(rect.left, 100 + 39 * 5);
+    EXPECT_EQ(rect.top, 60 + 39 * 3);
+
+    for (int i = 0; i < 20; ++i) {
+        frame(i);
+        ::SetWindowPos(window->GetHWND(), nullptr, 0, 0, 220 - i * 4, 120 - i * 2,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (int i = 0; i < 10; ++i) frame(i);
+    window->manager.PaintNow();
+    ::GetWindowRect(window->GetHWND(), &rect);
+    EXPECT_EQ(rect.right - rect.left, 220 - 19 * 4);
+    EXPECT_EQ(rect.bottom - rect.top, 120 - 19 * 2);
+    EXPECT_EQ(window->manager.GetLayeredBuffer().Width(), 220 - 19 * 4);
+    EXPECT_EQ(Layered0(window->manager), 0xFFFF0000u);
+
+    frame(1);
+    window.reset();  // a frame is most likely still in flight
 }
