@@ -1,6 +1,7 @@
 #include "windows/InstallDirectory.h"
 
 #include <windows.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& appName)
@@ -17,6 +18,21 @@ std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& app
     if (!named && !PathAppendW(buffer, appName.c_str())) return std::wstring();
     if (PathAddBackslashW(buffer) == nullptr) return std::wstring();
     return buffer;
+}
+
+int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND owner, std::wstring* dir)
+{
+    *dir = ComposeInstallDir(path, appName);
+    // Cutting the text to fit would install somewhere the user did not say.
+    if (dir->empty()) return ERROR_FILENAME_EXCED_RANGE;
+    if (PathIsRelativeW(dir->c_str())) return ERROR_BAD_PATHNAME;
+    // Without the trailing backslash, or a file of that name would not be seen.
+    const std::wstring bare = dir->substr(0, dir->size() - 1);
+    const DWORD attributes = GetFileAttributesW(bare.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : ERROR_DIRECTORY;
+    int error = SHCreateDirectory(owner, dir->c_str());
+    if (error != ERROR_SUCCESS) return error;
+    return PathFileExistsW(dir->c_str()) ? 0 : ERROR_PATH_NOT_FOUND;
 }
 
 const wchar_t* DescribeCreateDirError(int code)
