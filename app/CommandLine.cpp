@@ -39,13 +39,14 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine)
     std::vector<std::wstring> arguments;
     size_t i = 0;
     const size_t size = commandLine.size();
-    // The program: up to the closing quote when quoted, else up to white
+    // The program: up to its closing quote when quoted, else up to white
     // space, with no escapes (a path holds no quotes, and may end in '\').
     if (i < size && commandLine[i] == L'"') {
         size_t close = commandLine.find(L'"', 1);
         i = close == std::wstring::npos ? size : close + 1;
+    } else {
+        while (i < size && !IsBlank(commandLine[i])) ++i;
     }
-    while (i < size && !IsBlank(commandLine[i])) ++i;
 
     for (;;) {
         while (i < size && IsBlank(commandLine[i])) ++i;
