@@ -4,6 +4,21 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+namespace {
+
+// A drive letter with its root ("C:\") or a share ("\\server\share"). The
+// shell's PathIsRelative takes "C:Apps" and "\Apps" for whole paths, yet
+// both depend on a current directory, and the extraction changes the
+// current directory to the installation folder midway.
+bool IsFullyQualified(const std::wstring& path)
+{
+    if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return true;
+    const bool letter = path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+    return letter && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+}
+
+}  // namespace
+
 std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& appName)
 {
     wchar_t buffer[MAX_PATH] = {};
@@ -25,7 +40,7 @@ int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND o
     *dir = ComposeInstallDir(path, appName);
     // Cutting the text to fit would install somewhere the user did not say.
     if (dir->empty()) return ERROR_FILENAME_EXCED_RANGE;
-    if (PathIsRelativeW(dir->c_str())) return ERROR_BAD_PATHNAME;
+    if (!IsFullyQualified(*dir)) return ERROR_BAD_PATHNAME;
     // Without the trailing backslash, or a file of that name would not be seen.
     const std::wstring bare = dir->substr(0, dir->size() - 1);
     const DWORD attributes = GetFileAttributesW(bare.c_str());

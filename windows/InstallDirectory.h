@@ -20,9 +20,11 @@ std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& app
 // empty when too long) and makes sure it stands as a folder, creating it with
 // the shell (every missing level; `owner` parents any UI the shell shows, null
 // for none). 0 when it is ready; otherwise the Windows error code: a path too
-// long (ERROR_FILENAME_EXCED_RANGE), a relative one (ERROR_BAD_PATHNAME:
-// where the installer was started says nothing about where to install, and
-// shortcuts to a relative path lead nowhere), a file of that name
+// long (ERROR_FILENAME_EXCED_RANGE), one that is not a whole path from a
+// drive's root or a share (ERROR_BAD_PATHNAME: where the installer was
+// started says nothing about where to install, the extraction moves the
+// current directory midway, and shortcuts to such a path lead nowhere; this
+// takes "C:Apps" and "\Apps" too), a file of that name
 // (ERROR_DIRECTORY: never installed into), or what the shell's creation gave.
 int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND owner, std::wstring* dir);
 

@@ -98,8 +98,14 @@ TEST(InstallDirectory, MakingTheFolderRefusesWhatCouldNotHoldTheInstallation)
     ASSERT_TRUE(CreateDirectoryW((parent / L"word\\Box").c_str(), nullptr));
     const int relative = MakeInstallDir(L"word", L"Box", nullptr, &dir);
     const int missing = MakeInstallDir(L"other", L"Box", nullptr, &dir);
+    // Relative to the drive's current folder, or to the current drive.
+    const std::wstring drive = parent.Path().substr(0, 2);
+    const int driveRelative = MakeInstallDir(drive + L"other", L"Box", nullptr, &dir);
+    const int rootRelative = MakeInstallDir(parent.Path().substr(2) + L"\\other", L"Box", nullptr, &dir);
     SetCurrentDirectoryW(saved);
     EXPECT_EQ(relative, ERROR_BAD_PATHNAME);
     EXPECT_EQ(missing, ERROR_BAD_PATHNAME);
+    EXPECT_EQ(driveRelative, ERROR_BAD_PATHNAME);
+    EXPECT_EQ(rootRelative, ERROR_BAD_PATHNAME);
     EXPECT_FALSE(IsFolder(parent / L"other"));
 }
