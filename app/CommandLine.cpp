@@ -151,17 +151,19 @@ CommandLineRequest ParseCommandLine(const std::wstring& commandLine)
 
 std::wstring UsageText()
 {
+    // One switch a paragraph: a message box's tab stops are too narrow to
+    // line up descriptions after switches of such different widths.
     return L"Install.exe [/S /NAME=名称 [/D=文件夹] [/RUN]]\n"
            L"\n"
            L"不带参数：打开安装向导。\n"
            L"\n"
-           L"/S\t无人值守安装：不显示任何窗口，结果见退出代码。\n"
-           L"/NAME=名称\t盒子的名称，/S 时必须给出。规则与安装向导相同："
+           L"/S：无人值守安装，不显示任何窗口，结果见退出代码。\n"
+           L"/NAME=名称：盒子的名称，/S 时必须给出。规则与安装向导相同："
            L"1 到 10 个汉字、字母、数字或空格，不能全是数字。\n"
-           L"/D=文件夹\t安装到此文件夹下以名称命名的文件夹，与在向导中选择文件夹相同；"
+           L"/D=文件夹：安装到此文件夹下以名称命名的文件夹，与在向导中选择文件夹相同；"
            L"不给出时为 C:\\Program Files\\名称。含空格时给整个参数加引号：\"/D=C:\\My Apps\"。\n"
-           L"/RUN\t安装完成后启动程序；不给出时不启动。\n"
-           L"/?\t显示本说明。\n"
+           L"/RUN：安装完成后启动程序；不给出时不启动。\n"
+           L"/?：显示本说明。\n"
            L"\n"
            L"退出代码：\n"
            L"0\t安装完成\n"
