@@ -1,6 +1,5 @@
 #include "windows/SetupingWnd.h"
 
-#include <process.h>
 #include <memory>
 #include <shellapi.h>
 #include <shlobj.h>
