@@ -19,7 +19,7 @@ using Mode = CommandLineRequest::Mode;
 
 TEST(CommandLineSplit, QuotesSpacesAndBackslashesAsTheRuntimeReadsThem)
 {
-    // The program, quoted or not, is never part of the arguments.
+    // The program, quoted or not, is never among the arguments.
     EXPECT_EQ(SplitCommandLine(L"Install.exe"), Args{});
     EXPECT_EQ(SplitCommandLine(L"\"C:\\My Downloads\\Install.exe\" /S"), Args{L"/S"});
     // A quoted program ends at its closing quote, whatever follows.
@@ -155,9 +155,9 @@ TEST(CommandLineParse, EveryOtherArgumentIsRefusedWithAReason)
 TEST(CommandLineUsage, NamesEverySwitchAndExitCode)
 {
     const std::wstring usage = UsageText();
-    for (const wchar_t* part : {L"/S", L"/NAME=", L"/D=", L"/RUN", L"/?", L"\"/D=C:\\My Apps\"",
+    for (const wchar_t* piece : {L"/S", L"/NAME=", L"/D=", L"/RUN", L"/?", L"\"/D=C:\\My Apps\"",
                                 L"InstallUnattended.txt", L"InstallRotating.txt"})
-        EXPECT_NE(usage.find(part), std::wstring::npos) << std::string(part, part + wcslen(part));
+        EXPECT_NE(usage.find(piece), std::wstring::npos) << std::string(piece, piece + wcslen(piece));
     // Each exit code at the start of a line with its meaning.
     for (int code : {kExitInstalled, kExitBadArguments, kExitPackageFailed, kExitFolderNotMade})
         EXPECT_NE(usage.find(L"\n" + std::to_wstring(code) + L"\t"), std::wstring::npos) << code;
