@@ -20,3 +20,13 @@ void InstallSettings::SetDefaults()
     publisher = L"";
     boxName = L"";
 }
+
+void InstallSettings::ApplyBoxName(const std::wstring& name)
+{
+    installDir = (L"C:\\Program Files\\" + name + L"\\").c_str();
+    exeName = (name + L".exe").c_str();
+    appName = name.c_str();
+    version = L"1.0.0.0";
+    publisher = L"";
+    boxName = name.c_str();
+}

@@ -20,4 +20,9 @@ struct InstallSettings {
 
     // The compiled-in defaults of the six texts, in field order.
     static void SetDefaults();
+    // The six texts for a box named `name` (a name already accepted): folder
+    // C:\Program Files\<name>\, <name>.exe, <name> for the application and
+    // the box, version 1.0.0.0, no publisher. The name window and an
+    // unattended installation both name the box through this.
+    static void ApplyBoxName(const std::wstring& name);
 };

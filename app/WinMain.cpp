@@ -1,12 +1,15 @@
-// The GUI entry point. The program reads no command line and no
-// configuration; every setting is compiled in, the package pin included.
+// The GUI entry point. Every setting is compiled in, the package pin
+// included; the command line only chooses between the wizard, the usage box
+// and an unattended installation (app/CommandLine.h).
 
 #include <windows.h>
 #include <objbase.h>
 
+#include "app/CommandLine.h"
 #include "app/CrashDump.h"
 #include "app/InstallSettings.h"
 #include "windows/SetupingWnd.h"
+#include "windows/UnattendedInstall.h"
 
 // Written by the build when it pins the package: BOX_PACKAGE_SHA256 and
 // BOX_PACKAGE_SIZE.
@@ -19,6 +22,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     SetUnhandledExceptionFilter(CrashDumpFilter);
     // Done once more: the process entry did it first (BoxProcessEntry).
     RestrictDllSearchToSystem();
+    // The whole line, program included: wWinMain's own argument is the rest
+    // of it as the runtime cut it, which the parser would have to trust.
+    const CommandLineRequest request = ParseCommandLine(GetCommandLineW());
+    if (request.mode == CommandLineRequest::Mode::Usage) {
+        MessageBoxW(nullptr, UsageText().c_str(), L"Install.exe", MB_OK | MB_ICONINFORMATION);
+        return kExitInstalled;
+    }
+    if (request.mode == CommandLineRequest::Mode::Refused) {
+        ReportRefusedCommandLine(request.refusal);
+        return kExitBadArguments;
+    }
+
     CoInitialize(nullptr);
     InstallSettings::SetDefaults();
 #ifdef BOX_PACKAGE_SHA256
@@ -26,8 +41,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     InstallSettings::packageSize = BOX_PACKAGE_SIZE;
 #endif
 
-    RunSetupWizard(instance);
+    int exitCode = kExitInstalled;
+    if (request.mode == CommandLineRequest::Mode::Unattended) {
+        exitCode = RunUnattendedInstall(request);
+    } else {
+        RunSetupWizard(instance);
+    }
 
     CoUninitialize();
-    return 0;
+    return exitCode;
 }

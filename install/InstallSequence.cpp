@@ -3,8 +3,11 @@
 #include <objbase.h>
 #include <bcrypt.h>
 
+#include <process.h>
+
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 #include <utility>
 
 #include "app/InstallSettings.h"
@@ -186,10 +189,40 @@ unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options)
     return 0;
 }
 
-unsigned __stdcall InstallThreadProc(void* argument)
+InstallSequenceOptions ShippedSequenceOptions()
 {
     InstallSequenceOptions options;
     options.pin.sha256 = InstallSettings::packageSha256;
     options.pin.size = InstallSettings::packageSize;
-    return RunInstallSequence(static_cast<HWND>(argument), options);
+    return options;
+}
+
+unsigned __stdcall InstallThreadProc(void* argument)
+{
+    return RunInstallSequence(static_cast<HWND>(argument), ShippedSequenceOptions());
+}
+
+namespace {
+
+// What StartInstallThread hands its thread, which frees it.
+struct SequenceStart {
+    HWND window;
+    InstallSequenceOptions options;
+};
+
+unsigned __stdcall StartedSequenceProc(void* argument)
+{
+    std::unique_ptr<SequenceStart> start(static_cast<SequenceStart*>(argument));
+    return RunInstallSequence(start->window, start->options);
+}
+
+}  // namespace
+
+HANDLE StartInstallThread(HWND window, const InstallSequenceOptions& options)
+{
+    cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    auto start = std::make_unique<SequenceStart>(SequenceStart{window, options});
+    auto thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, StartedSequenceProc, start.get(), 0, nullptr));
+    if (thread != nullptr) start.release();  // the thread's now
+    return thread;
 }

@@ -40,8 +40,19 @@ struct InstallSequenceOptions {
 
 constexpr int kInstallPasses = 3;
 
-// _beginthreadex entry; `argument` is the setup window's HWND. Returns 0.
+// The shipped options: the defaults and the build's pin (InstallSettings).
+InstallSequenceOptions ShippedSequenceOptions();
+
+// _beginthreadex entry; `argument` is the setup window's HWND. Runs with the
+// shipped options. Returns 0.
 unsigned __stdcall InstallThreadProc(void* argument);
+
+// How the wizard and an unattended installation both start the sequence,
+// once the installation folder stands and the log is open: a new cancelEvent,
+// then RunInstallSequence(window, options) on a thread of its own. The
+// thread's handle, for the caller to wait on and close; null when no thread
+// could be started.
+HANDLE StartInstallThread(HWND window, const InstallSequenceOptions& options);
 
 unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options);
 

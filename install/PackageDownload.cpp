@@ -87,6 +87,14 @@ std::string Validator(CURL* handle)
     return std::string();
 }
 
+// The file's length in bytes; 0 when there is none.
+int64_t FileLength(const wchar_t* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 void DebugOutputTransferError(CURLcode result)
 {
     char message[1024] = {};
@@ -221,16 +229,24 @@ bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const D
 
 
     std::string validator;
-    for (int failures = 0;;) {
+    for (int failures = 0, fruitless = 0;;) {
         if (cancelEvent == nullptr)
             Sleep(options.pauseMs);  // nobody can cancel, but the pause between attempts stays
         else if (WaitForSingleObject(cancelEvent, options.pauseMs) == WAIT_OBJECT_0)
             return false;
         MyLog::GetLogger()->debug("downloading");
         PostStatusText(window, L"downloading");
+        const int64_t before = FileLength(path);
         int result = DownloadPackage(path, window, options, &validator);
         if (result == kDownloadOk) return true;
         if (result == kDownloadCancelled) return false;
+        // A flaky line that still brings bytes goes on for as long as it
+        // takes; one that brings nothing ends, where nobody could stop it.
+        fruitless = FileLength(path) > before ? 0 : fruitless + 1;
+        if (options.maxFruitlessAttempts > 0 && fruitless >= options.maxFruitlessAttempts) {
+            MyLog::GetLogger()->error("download failed {} times in a row without progress: giving up", fruitless);
+            return false;
+        }
         // The user sees it keep trying, and can still leave with Escape.
         wchar_t notice[80];
         swprintf(notice, 80, L"网络连接失败，正在重试（第 %d 次）", ++failures);

@@ -25,12 +25,17 @@ struct DownloadOptions {
     DWORD pauseMs = 3000;           // before every attempt, the first included
     long stallSeconds = 30;         // below 1 byte/s for this long: the attempt failed
     long connectTimeoutSeconds = 30;
+    // Failed attempts in a row that add no byte to the file before the
+    // download gives up; 0: never (the wizard's user can leave with Escape,
+    // an unattended installation has nobody to).
+    int maxFruitlessAttempts = 0;
 };
 
 // Fills `path` (260 wide characters) with installDir\temp.zip, deletes an
-// old file there and tries until an attempt succeeds (true) or the user asks
-// to stop (false). After each failed attempt the user is told which retry
-// comes next.
+// old file there and tries until an attempt succeeds (true), the user asks
+// to stop (false) or options.maxFruitlessAttempts have failed in a row
+// without adding to the file (false, logged). After each failed attempt the
+// user is told which retry comes next.
 bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window);
 bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options);
 

@@ -27,17 +27,21 @@ MyLog::~MyLog() = default;
 
 bool MyLog::Init(const wchar_t* dir)
 {
-    MyLog* self = Instance();
-    if (self == nullptr) return false;
-
-    spdlog::set_level(spdlog::level::debug);
-    spdlog::set_pattern("[%Y-%m-%d %H:%M:%S] [%^%L%$] [thread %t] %v", spdlog::pattern_time_type::local);
-
     wchar_t path[MAX_PATH] = {};
     wcsncpy(path, dir, MAX_PATH - 1);
     if (!PathAppendW(path, L"logs")) return false;
     if (!PathFileExistsW(path)) SHCreateDirectory(nullptr, path);
     if (!PathAppendW(path, L"InstallRotating.txt")) return false;
+    return InitFile(path);
+}
+
+bool MyLog::InitFile(const wchar_t* path)
+{
+    MyLog* self = Instance();
+    if (self == nullptr) return false;
+
+    spdlog::set_level(spdlog::level::debug);
+    spdlog::set_pattern("[%Y-%m-%d %H:%M:%S] [%^%L%$] [thread %t] %v", spdlog::pattern_time_type::local);
 
     try {
         // A second Init in one process would be refused by the registry under

@@ -29,6 +29,8 @@ public:
     // A file that cannot be opened leaves the installer without a log; it
     // never ends the process. Returns whether the file is open.
     static bool Init(const wchar_t* dir);
+    // The same for a log file of another name and place, whose folder stands.
+    static bool InitFile(const wchar_t* path);
 
     // Never null: before Init, or when the file could not be opened, the
     // handle is a logger without sinks, so log sites need no checks.

@@ -3,6 +3,8 @@
 // installation directory, and the words it has for a folder it could not
 // create.
 
+#include <windows.h>
+
 #include <string>
 
 // `path` with `appName` appended as a last component unless its last
@@ -11,6 +13,20 @@
 // bounded like the shell's path buffers (260 characters); a longer one comes
 // back empty, since a cut path would name another folder.
 std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& appName);
+
+// What 确认 on the directory page does with the folder in its field, and
+// what an unattended installation does with /D's folder or the proposed
+// one: composes the installation directory (ComposeInstallDir, into `dir`,
+// empty when too long) and makes sure it stands as a folder, creating it with
+// the shell (every missing level; `owner` parents any UI the shell shows, null
+// for none). 0 when it is ready; otherwise the Windows error code: a path too
+// long (ERROR_FILENAME_EXCED_RANGE), one that is not a whole path from a
+// drive's root or a share (ERROR_BAD_PATHNAME: where the installer was
+// started says nothing about where to install, the extraction moves the
+// current directory midway, and shortcuts to such a path lead nowhere; this
+// takes "C:Apps" and "\Apps" too), a file of that name
+// (ERROR_DIRECTORY: never installed into), or what the shell's creation gave.
+int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND owner, std::wstring* dir);
 
 // English description of a directory-creation error code; empty for codes
 // with no description (0 included).

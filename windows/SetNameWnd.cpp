@@ -74,12 +74,7 @@ void SetNameWnd::ValidateAndSaveName()
         s_messageBox(kInvalidName, kModalTitle);
         return;
     }
-    InstallSettings::installDir = (L"C:\\Program Files\\" + name + L"\\").c_str();
-    InstallSettings::exeName = (name + L".exe").c_str();
-    InstallSettings::appName = name.c_str();
-    InstallSettings::version = L"1.0.0.0";
-    InstallSettings::publisher = L"";
-    InstallSettings::boxName = name.c_str();
+    InstallSettings::ApplyBoxName(name);
     CloseWithResult(1);
 }
 

@@ -1,6 +1,5 @@
 #include "windows/SetupingWnd.h"
 
-#include <process.h>
 #include <memory>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -14,6 +13,7 @@
 #include "ui/core/ResourceSettings.h"
 #include "windows/DesktopShell.h"
 #include "windows/InstallDirectory.h"
+#include "windows/InstalledProgram.h"
 #include "windows/NameFile.h"
 #include "windows/PromptWnd.h"
 #include "windows/SetNameWnd.h"
@@ -146,28 +146,11 @@ const wchar_t* SetupingWnd::DescribeCreateDirError(int code) { return ::Describe
 void SetupingWnd::StartSetup()
 {
     if (txtDir != nullptr) InstallSettings::installDir = txtDir->GetText();
-    std::wstring dir = ComposeInstallDir(InstallSettings::installDir.GetData(), InstallSettings::appName.GetData());
-    int error = 0;
-    bool ready = false;
-    if (dir.empty()) {
-        // Cutting the text to fit would install somewhere the user did not say.
-        error = ERROR_FILENAME_EXCED_RANGE;
-    } else {
-        InstallSettings::installDir = dir.c_str();
-        // Without the trailing backslash, or a file of that name would not
-        // be seen.
-        const std::wstring bare = dir.substr(0, dir.size() - 1);
-        const DWORD attributes = GetFileAttributesW(bare.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ready = true;
-        } else if (attributes != INVALID_FILE_ATTRIBUTES) {
-            error = ERROR_DIRECTORY;  // a file of that name: never installed into
-        } else {
-            error = SHCreateDirectory(GetHWND(), dir.c_str());
-            if (error == 0) ready = PathFileExistsW(dir.c_str()) != FALSE;
-        }
-    }
-    if (!ready) {
+    std::wstring dir;
+    const int error = MakeInstallDir(InstallSettings::installDir.GetData(), InstallSettings::appName.GetData(),
+                                     GetHWND(), &dir);
+    if (!dir.empty()) InstallSettings::installDir = dir.c_str();
+    if (error != 0) {
         CUIString message = L"创建文件夹失败：";
         message += DescribeCreateDirError(error);
         s_showPrompt(message);
@@ -183,9 +166,7 @@ void SetupingWnd::StartSequence()
 {
     if (workerThread != nullptr) return;  // one sequence per window
     MyLog::Init(InstallSettings::installDir);
-    cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    workerThread = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, InstallThreadProc, reinterpret_cast<void*>(GetHWND()), 0, nullptr));
+    workerThread = StartInstallThread(GetHWND(), ShippedSequenceOptions());
 }
 
 LRESULT SetupingWnd::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
@@ -300,26 +281,7 @@ void SetupingWnd::FinishSetup()
     SaveNameFile();
 }
 
-void SetupingWnd::RunInstalledProgram()
-{
-    wchar_t path[MAX_PATH] = {};
-    wcsncpy(path, InstallSettings::installDir, MAX_PATH - 1);
-    if (!PathAppendW(path, InstallSettings::exeName)) return;
-    // As the desktop's user where its shell can do it: the program must not
-    // inherit the installer's administrator rights.
-    if (s_startAsDesktopUser(path, InstallSettings::installDir)) {
-        MyLog::GetLogger()->info("started the program through the desktop shell, as the desktop user");
-        return;
-    }
-    MyLog::GetLogger()->info("no desktop shell to start the program through: started it directly");
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof info;
-    info.lpFile = path;
-    info.lpParameters = L"";
-    info.lpDirectory = InstallSettings::installDir;
-    info.nShow = SW_SHOWNORMAL;
-    ShellExecuteExW(&info);
-}
+void SetupingWnd::RunInstalledProgram() { StartInstalledProgram(s_startAsDesktopUser, true); }
 
 void RunSetupWizard(HINSTANCE instance)
 {

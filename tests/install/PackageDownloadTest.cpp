@@ -190,6 +190,39 @@ TEST_F(DownloadTest, WhatDoesNotContinueTheFileNeverLandsBehindIt)
     EXPECT_TRUE(Package() == served);
 }
 
+TEST_F(DownloadTest, WithABoundItGivesUpOnlyAfterThatManyFruitlessAttemptsInARow)
+{
+    std::string served = PatternBytes(1200000, 17);
+    std::string file = "bound-" + tag + ".zip";
+    Publish(file, served);
+    TempDir logDir(L"box-dl-log");
+    ASSERT_TRUE(MyLog::Init(logDir.Path().c_str()));
+
+    // Attempts that bring bytes start the count again: two failures, a cut
+    // that brought 300000 bytes, two failures, then the rest.
+    MessageCollector window;
+    DownloadOptions options = Faulty(file, "error:503,error:503,cut:300000,error:503,error:503,ok");
+    options.maxFruitlessAttempts = 3;
+    wchar_t path[MAX_PATH];
+    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    EXPECT_TRUE(Package() == served);
+    EXPECT_EQ(StatusTexts(Drain(window)).size(), 6u);
+
+    // Nothing but failures: the third in a row ends it, without a fourth
+    // request and without the notice of a retry that will not come.
+    tag = UniqueTag("dl-bound");
+    options = Faulty(file, "error:503");
+    options.maxFruitlessAttempts = 3;
+    EXPECT_FALSE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    EXPECT_EQ(RequestLog(), "error:503 bytes=0-\nerror:503 bytes=0-\nerror:503 bytes=0-");
+    auto messages = Drain(window);
+    EXPECT_EQ(StatusTexts(messages), std::vector<std::wstring>(3, L"downloading"));
+    EXPECT_EQ(Notices(messages).size(), 2u);
+    MyLog::Shutdown();
+    std::string log = ReadFileBytes(logDir / L"logs\\InstallRotating.txt");
+    EXPECT_NE(log.find("download failed 3 times in a row without progress: giving up"), std::string::npos) << log;
+}
+
 TEST_F(DownloadTest, WithoutContentLengthOnlyTheFinalHundredIsReported)
 {
     std::string served = PatternBytes(800000, 13);

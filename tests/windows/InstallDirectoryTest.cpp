@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
 #include "windows/InstallDirectory.h"
 
 TEST(InstallDirectory, AppendsTheNameUnlessTheFolderIsAlreadyTheApplications)
@@ -45,4 +46,66 @@ TEST(InstallDirectory, ErrorDescriptions)
     EXPECT_STREQ(DescribeCreateDirError(267), L"The path names a file, not a folder.");
     EXPECT_STREQ(DescribeCreateDirError(0), L"");
     EXPECT_STREQ(DescribeCreateDirError(5), L"");
+}
+
+namespace {
+
+bool IsFolder(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+TEST(InstallDirectory, MakingTheFolderCreatesEveryLevelOrKeepsWhatStands)
+{
+    testing_support::TempDir parent;
+    std::wstring dir;
+    // Every missing level, the name appended as on the directory page.
+    EXPECT_EQ(MakeInstallDir(parent / L"Apps\\2024", L"Box", nullptr, &dir), 0);
+    EXPECT_EQ(dir, parent / L"Apps\\2024\\Box\\");
+    EXPECT_TRUE(IsFolder(parent / L"Apps\\2024\\Box"));
+    // Again: the folder stands and is taken as it is.
+    EXPECT_EQ(MakeInstallDir(parent / L"Apps\\2024\\Box\\", L"Box", nullptr, &dir), 0);
+    EXPECT_EQ(dir, parent / L"Apps\\2024\\Box\\");
+    EXPECT_EQ(MakeInstallDir(parent / L"我的应用", L"我的盒子", nullptr, &dir), 0);
+    EXPECT_TRUE(IsFolder(parent / L"我的应用\\我的盒子"));
+}
+
+TEST(InstallDirectory, MakingTheFolderRefusesWhatCouldNotHoldTheInstallation)
+{
+    testing_support::TempDir parent;
+    std::wstring dir;
+    // A file where the folder would be, or on the way to it.
+    HANDLE file = CreateFileW((parent / L"Box").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    EXPECT_EQ(MakeInstallDir(parent.Path(), L"Box", nullptr, &dir), ERROR_DIRECTORY);
+    EXPECT_NE(MakeInstallDir(parent / L"Box\\sub", L"Box", nullptr, &dir), 0);
+    EXPECT_FALSE(IsFolder(parent / L"Box\\sub"));
+
+    // Too long: never cut to another folder.
+    EXPECT_EQ(MakeInstallDir(parent / std::wstring(250, L'a'), L"Box", nullptr, &dir), ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_TRUE(dir.empty());
+
+    // Relative, even where such a folder stands beside the current one: the
+    // installation, its shortcuts and its uninstall entry need a whole path.
+    wchar_t saved[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryW(parent.Path().c_str()));
+    ASSERT_TRUE(CreateDirectoryW((parent / L"word").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((parent / L"word\\Box").c_str(), nullptr));
+    const int relative = MakeInstallDir(L"word", L"Box", nullptr, &dir);
+    const int missing = MakeInstallDir(L"other", L"Box", nullptr, &dir);
+    // Relative to the drive's current folder, or to the current drive.
+    const std::wstring drive = parent.Path().substr(0, 2);
+    const int driveRelative = MakeInstallDir(drive + L"other", L"Box", nullptr, &dir);
+    const int rootRelative = MakeInstallDir(parent.Path().substr(2) + L"\\other", L"Box", nullptr, &dir);
+    SetCurrentDirectoryW(saved);
+    EXPECT_EQ(relative, ERROR_BAD_PATHNAME);
+    EXPECT_EQ(missing, ERROR_BAD_PATHNAME);
+    EXPECT_EQ(driveRelative, ERROR_BAD_PATHNAME);
+    EXPECT_EQ(rootRelative, ERROR_BAD_PATHNAME);
+    EXPECT_FALSE(IsFolder(parent / L"other"));
 }
