@@ -23,46 +23,47 @@ CLayeredPresenter::CLayeredPresenter(HWND window, UINT refusedMessage)
 
 CLayeredPresenter::~CLayeredPresenter()
 {
-    if (m_thread != nullptr) {
-        WaitIdle();
-        m_stop.store(true, std::memory_order_release);
-        ::SetEvent(m_wake);
-        // The thread is idle: it only has to see the request.
-        ::WaitForSingleObject(m_thread, INFINITE);
-        ::CloseHandle(m_thread);
-    }
-    if (m_wake != nullptr) ::CloseHandle(m_wake);
-    if (m_idle != nullptr) ::CloseHandle(m_idle);
+    if (m_thread == nullptr) return;
+    WaitIdle();
+    ::AcquireSRWLockExclusive(&m_lock);
+    m_stop = true;
+    ::ReleaseSRWLockExclusive(&m_lock);
+    ::WakeConditionVariable(&m_frameOrStop);
+    ::WaitForSingleObject(m_thread, INFINITE);
+    ::CloseHandle(m_thread);
 }
 
 bool CLayeredPresenter::Start()
 {
     if (UpdateIndirect() == nullptr) return false;
-    m_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    m_idle = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    if (m_wake == nullptr || m_idle == nullptr) return false;
     m_thread = ::CreateThread(nullptr, 64 * 1024, Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     return m_thread != nullptr;
 }
 
 void CLayeredPresenter::Present(HDC source, const RECT& dirty, BYTE opacity)
 {
+    ::AcquireSRWLockExclusive(&m_lock);
     m_source = source;
     m_dirty = dirty;
     m_opacity = opacity;
-    ::ResetEvent(m_idle);
     m_busy.store(true, std::memory_order_release);
-    ::SetEvent(m_wake);
+    ::ReleaseSRWLockExclusive(&m_lock);
+    ::WakeConditionVariable(&m_frameOrStop);
 }
 
-void CLayeredPresenter::WaitIdle() const
+void CLayeredPresenter::WaitIdle()
 {
-    while (Busy()) {
-        if (::MsgWaitForMultipleObjects(1, &m_idle, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-            MSG message;
-            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
+    ::AcquireSRWLockExclusive(&m_lock);
+    while (m_busy.load(std::memory_order_acquire)) {
+        // Short sleeps: a message sent from the presenting thread must be
+        // answered for the frame to end, and no wait here sees one arrive.
+        ::SleepConditionVariableSRW(&m_idle, &m_lock, 1, 0);
+        ::ReleaseSRWLockExclusive(&m_lock);
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        ::AcquireSRWLockExclusive(&m_lock);
     }
+    ::ReleaseSRWLockExclusive(&m_lock);
 }
 
 DWORD WINAPI CLayeredPresenter::Run(void* self)
@@ -74,21 +75,33 @@ DWORD WINAPI CLayeredPresenter::Run(void* self)
 void CLayeredPresenter::Loop()
 {
     for (;;) {
-        ::WaitForSingleObject(m_wake, INFINITE);
-        if (m_stop.load(std::memory_order_acquire)) return;
-        if (!Busy()) continue;
+        ::AcquireSRWLockExclusive(&m_lock);
+        while (!m_busy.load(std::memory_order_acquire) && !m_stop) {
+            ::SleepConditionVariableSRW(&m_frameOrStop, &m_lock, INFINITE, 0);
+        }
+        if (m_stop) {
+            ::ReleaseSRWLockExclusive(&m_lock);
+            return;
+        }
         BLENDFUNCTION blend = {AC_SRC_OVER, 0, m_opacity, AC_SRC_ALPHA};
-        POINT source = {0, 0};
+        RECT dirty = m_dirty;
+        HDC source = m_source;
+        ::ReleaseSRWLockExclusive(&m_lock);
+
+        POINT origin = {0, 0};
         UPDATELAYEREDWINDOWINFO info = {};
         info.cbSize = sizeof(info);
-        info.hdcSrc = m_source;
-        info.pptSrc = &source;
+        info.hdcSrc = source;
+        info.pptSrc = &origin;
         info.pblend = &blend;
         info.dwFlags = ULW_ALPHA;
-        info.prcDirty = &m_dirty;
+        info.prcDirty = &dirty;
         const bool shown = UpdateIndirect()(m_window, &info) != FALSE;
+
+        ::AcquireSRWLockExclusive(&m_lock);
         m_busy.store(false, std::memory_order_release);
-        ::SetEvent(m_idle);
+        ::ReleaseSRWLockExclusive(&m_lock);
+        ::WakeAllConditionVariable(&m_idle);
         if (!shown) ::PostMessageW(m_window, m_refusedMessage, 0, 0);
     }
 }

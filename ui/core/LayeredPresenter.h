@@ -37,7 +37,7 @@ public:
     // Returns once no frame is in flight. Messages other threads send to
     // this one are answered meanwhile: the system may send the window's own
     // position messages from the presenting thread.
-    void WaitIdle() const;
+    void WaitIdle();
 
 private:
     static DWORD WINAPI Run(void* self);
@@ -46,10 +46,14 @@ private:
     HWND m_window;
     UINT m_refusedMessage;
     HANDLE m_thread = nullptr;
-    HANDLE m_wake = nullptr;  // auto-reset: a frame or the stop request waits
-    HANDLE m_idle = nullptr;  // manual-reset: set while no frame is in flight
+    // A slim lock and condition variables rather than events: under Wine
+    // every SetEvent or ResetEvent is a round trip to the server, which the
+    // frame's own requests keep busy; these wait and wake in the process.
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE m_frameOrStop = CONDITION_VARIABLE_INIT;
+    CONDITION_VARIABLE m_idle = CONDITION_VARIABLE_INIT;
     std::atomic<bool> m_busy{false};
-    std::atomic<bool> m_stop{false};
+    bool m_stop = false;
     // The frame in flight: written by the window's thread while not Busy,
     // read by the presenting thread while Busy.
     HDC m_source = nullptr;
