@@ -144,13 +144,6 @@ EntryNameProblem DecodeAndCheck(unz_file_info64& info, const char* stored, PathS
 // smaller ones and zlib's (-1 to -6) would read as -1 to -3 to the sequence.
 int EntryFailure(int code) { return code > -100 ? kUnzipDataError : code; }
 
-// Where the file-name part starts: after the last separator, or 0.
-size_t FileNamePart(const PathString& name)
-{
-    size_t separator = name.find_last_of(PathString{PathChar('/'), PathChar('\\')});
-    return separator == PathString::npos ? 0 : separator + 1;
-}
-
 struct FreeDeleter {
     void operator()(void* block) const { std::free(block); }
 };
@@ -189,23 +182,24 @@ int MakeDirectoryPath(const PathChar* path)
     }
     PathChar* buffer = copy.get();
     std::memcpy(buffer, path, (length + 1) * sizeof(PathChar));
-    if (buffer[length - 1] == PathChar('/')) buffer[length - 1] = PathChar(0);
+    if (buffer[length - 1] == PathChar('/')) buffer[--length] = PathChar(0);
     if (MakeOneDirectory(buffer) == 0) return 1;
 
     // Existing levels fail with another error and are passed over; a level
-    // that cannot be made because its parent is missing ends the walk.
-    for (PathChar* p = buffer + 1;; ++p) {
-        while (*p != PathChar(0) && *p != PathChar('\\') && *p != PathChar('/')) ++p;
-        PathChar hold = *p;
-        *p = PathChar(0);
+    // that cannot be made because its parent is missing ends the walk. Each
+    // level is the buffer cut short at the level's end for the call.
+    const std::basic_string_view<PathChar> whole(buffer, length);
+    for (size_t end = NextFolderLevelEnd(whole, 0);; end = NextFolderLevelEnd(whole, end)) {
+        PathChar hold = buffer[end];
+        buffer[end] = PathChar(0);
         // A level that is there already must be a folder: a file of that
         // name (an entry "a" before "a/b") leaves nowhere to put the rest.
         if (MakeOneDirectory(buffer) == -1 && !IsDirectory(buffer)) {
             printf("couldn't create directory %s\n", Printable(buffer).c_str());
             return 0;
         }
-        if (hold == PathChar(0)) break;
-        *p = hold;
+        if (end == whole.size()) break;
+        buffer[end] = hold;
     }
     return 1;
 }
@@ -237,7 +231,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         return kUnzipOutOfMemory;
     }
 
-    const size_t fileNamePart = FileNamePart(name);
+    const size_t fileNamePart = EntryFileNamePart(name);
     if (fileNamePart == name.size()) {
         printf("creating directory: %s\n", Printable(name).c_str());
         // Its parents normally come first in the archive; when they do not,
