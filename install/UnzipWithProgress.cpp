@@ -120,10 +120,11 @@ std::string Printable(const PathString& name)
 }
 
 // Notes which entry failed and why, for the caller's log; returns `code`.
+// The entry is empty where the archive's directory itself fails.
 int Fail(const ExtractProgress& progress, const PathString& entry, const char* reason, int code)
 {
     std::string printable = Printable(entry);
-    printf("%s: %s\n", printable.c_str(), reason);
+    printf("%s: %s\n", printable.empty() ? "archive" : printable.c_str(), reason);
     if (progress.failure != nullptr) {
         progress.failure->entry = printable;
         progress.failure->reason = reason;
@@ -212,7 +213,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
     int err = unzGetCurrentFileInfo64(archive, &info, stored, sizeof stored, nullptr, 0, nullptr, 0);
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
-        return EntryFailure(err);
+        return Fail(progress, PathString(), "entry in the archive's directory cannot be read", EntryFailure(err));
     }
     // Checked again here, on the name as the file functions will see it, so
     // that no caller can reach them with a name nobody looked at. A long
@@ -253,7 +254,8 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
         unzCloseCurrentFile(archive);
-        return EntryFailure(err);
+        return Fail(progress, name, "entry cannot be read (damaged header, or a method or encryption not supported)",
+                    EntryFailure(err));
     }
 
     FILE* output = CreateOutput(name.c_str());
@@ -275,7 +277,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         int got = unzReadCurrentFile(archive, block.get(), kExtractBlockBytes);
         if (got < 0) {
             printf("error %d with zipfile in unzReadCurrentFile\n", got);
-            copyResult = EntryFailure(got);
+            copyResult = Fail(progress, name, "damaged data", EntryFailure(got));
             break;
         }
         if (got == 0) break;
@@ -314,7 +316,8 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
     err = unzCloseCurrentFile(archive);
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzCloseCurrentFile\n", err);
-        return EntryFailure(err);
+        return Fail(progress, name, err == UNZ_CRCERROR ? "checksum does not match (damaged data)" : "damaged data",
+                    EntryFailure(err));
     }
     return 0;
 }
@@ -370,7 +373,8 @@ int64_t ComputeTotalSize(unzFile archive, ExtractFailure* failure)
 int ExtractAll(unzFile archive, const ExtractProgress& progress, int64_t total)
 {
     unz_global_info64 global;
-    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return kUnzipDataError;
+    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK)
+        return Fail(progress, PathString(), "archive's directory cannot be read", kUnzipDataError);
     int64_t written = 0;
     int64_t lastReported = 0;
     for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
@@ -380,7 +384,8 @@ int ExtractAll(unzFile archive, const ExtractProgress& progress, int64_t total)
             int err = unzGoToNextFile(archive);
             if (err != UNZ_OK) {
                 printf("error %d with zipfile in unzGoToNextFile\n", err);
-                return EntryFailure(err);
+                return Fail(progress, PathString(), "next entry in the archive's directory cannot be found",
+                            EntryFailure(err));
             }
         }
     }
