@@ -221,6 +221,14 @@ def archive_edge_seeds():
                file_entry(b"res/skin.xml", skin[:1500]), file_entry(b"readme.txt", TEXT[:200], method=0)]
     write(target, "edge-user-stops.zip", padded(package, 13))
     write(target, "edge-disk-fills.zip", padded(package, 11))
+    # The encryption flag on an entry the reader cannot decrypt (it is built
+    # without decryption), deflated and stored; an archive comment longer
+    # than the reader's first look back for the end record.
+    write(target, "edge-encrypted-deflated.zip", raw_archive([file_entry(b"secret.txt", TEXT[:120], flag=1)]))
+    write(target, "edge-encrypted-stored.zip",
+          raw_archive([file_entry(b"secret.bin", NOISE[:40], method=0, flag=1)]))
+    write(target, "edge-long-comment.zip", raw_archive([file_entry(b"x.txt", b"far from the end")],
+                                                       comment=TEXT[:1500]))
     # A checksum that does not match, stored and deflated (one archive each:
     # the first failure ends an extraction).
     write(target, "edge-crc-stored.zip", raw_archive([
