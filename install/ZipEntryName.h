@@ -8,7 +8,10 @@
 // and '\' as separators: in code page 936 a second byte of a double-byte
 // character may be 0x5C ('\'), which Windows reads as part of the
 // character, so splitting there only finds more separators than Windows
-// does. Its verdict can be stricter than needed, never laxer.
+// does. For names in code page 936 or 1252 its verdict can be stricter than
+// needed, never laxer. A UTF-8 name is checked only once decoded: its bytes
+// spell "COM¹" as "COM\xC2\xB9", which the byte form takes for an ordinary
+// name.
 
 #include <cstddef>
 #include <string_view>
