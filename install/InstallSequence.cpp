@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cwchar>
 #include <memory>
-#include <utility>
 
 #include "app/InstallSettings.h"
 #include "install/CngHash.h"
 #include "install/InstallCountReport.h"
+#include "install/PackagedExecutables.h"
 #include "install/SetupMessages.h"
 #include "install/Shortcuts.h"
 #include "install/UninstallRegistration.h"
@@ -155,15 +155,12 @@ RenameOutcome RenameIfExists(const wchar_t* from, const wchar_t* to)
 bool RenameExecutables(std::wstring* failedTarget)
 {
     const std::wstring dir = InstallSettings::installDir.GetData();
-    const std::wstring boxName = InstallSettings::boxName.GetData();
-    const std::pair<std::wstring, std::wstring> renames[] = {
-        {dir + L"Corvina.exe", dir + InstallSettings::exeName.GetData()},
-        {dir + L"CorvinaMain.exe", dir + boxName + L"M.exe"},
-        {dir + L"CvnBrowserAide.exe", dir + boxName + L"A.exe"},
-    };
-    for (const auto& rename : renames) {
-        if (RenameIfExists(rename.first.c_str(), rename.second.c_str()) == RenameOutcome::Failed) {
-            if (failedTarget != nullptr) *failedTarget = rename.second;
+    for (const ExecutableRename& rename :
+         PackagedExecutableRenames(InstallSettings::exeName.GetData(), InstallSettings::boxName.GetData())) {
+        const std::wstring from = dir + rename.packaged;
+        const std::wstring to = dir + rename.installed;
+        if (RenameIfExists(from.c_str(), to.c_str()) == RenameOutcome::Failed) {
+            if (failedTarget != nullptr) *failedTarget = to;
             return false;
         }
     }

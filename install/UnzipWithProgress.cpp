@@ -120,10 +120,11 @@ std::string Printable(const PathString& name)
 }
 
 // Notes which entry failed and why, for the caller's log; returns `code`.
+// The entry is empty where the archive's directory itself fails.
 int Fail(const ExtractProgress& progress, const PathString& entry, const char* reason, int code)
 {
     std::string printable = Printable(entry);
-    printf("%s: %s\n", printable.c_str(), reason);
+    printf("%s: %s\n", printable.empty() ? "archive" : printable.c_str(), reason);
     if (progress.failure != nullptr) {
         progress.failure->entry = printable;
         progress.failure->reason = reason;
@@ -143,13 +144,6 @@ EntryNameProblem DecodeAndCheck(unz_file_info64& info, const char* stored, PathS
 // The archive library's codes of -100 and below keep their meaning; its
 // smaller ones and zlib's (-1 to -6) would read as -1 to -3 to the sequence.
 int EntryFailure(int code) { return code > -100 ? kUnzipDataError : code; }
-
-// Where the file-name part starts: after the last separator, or 0.
-size_t FileNamePart(const PathString& name)
-{
-    size_t separator = name.find_last_of(PathString{PathChar('/'), PathChar('\\')});
-    return separator == PathString::npos ? 0 : separator + 1;
-}
 
 struct FreeDeleter {
     void operator()(void* block) const { std::free(block); }
@@ -189,23 +183,24 @@ int MakeDirectoryPath(const PathChar* path)
     }
     PathChar* buffer = copy.get();
     std::memcpy(buffer, path, (length + 1) * sizeof(PathChar));
-    if (buffer[length - 1] == PathChar('/')) buffer[length - 1] = PathChar(0);
+    if (buffer[length - 1] == PathChar('/')) buffer[--length] = PathChar(0);
     if (MakeOneDirectory(buffer) == 0) return 1;
 
     // Existing levels fail with another error and are passed over; a level
-    // that cannot be made because its parent is missing ends the walk.
-    for (PathChar* p = buffer + 1;; ++p) {
-        while (*p != PathChar(0) && *p != PathChar('\\') && *p != PathChar('/')) ++p;
-        PathChar hold = *p;
-        *p = PathChar(0);
+    // that cannot be made because its parent is missing ends the walk. Each
+    // level is the buffer cut short at the level's end for the call.
+    const std::basic_string_view<PathChar> whole(buffer, length);
+    for (size_t end = NextFolderLevelEnd(whole, 0);; end = NextFolderLevelEnd(whole, end)) {
+        PathChar hold = buffer[end];
+        buffer[end] = PathChar(0);
         // A level that is there already must be a folder: a file of that
         // name (an entry "a" before "a/b") leaves nowhere to put the rest.
         if (MakeOneDirectory(buffer) == -1 && !IsDirectory(buffer)) {
             printf("couldn't create directory %s\n", Printable(buffer).c_str());
             return 0;
         }
-        if (hold == PathChar(0)) break;
-        *p = hold;
+        if (end == whole.size()) break;
+        buffer[end] = hold;
     }
     return 1;
 }
@@ -218,7 +213,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
     int err = unzGetCurrentFileInfo64(archive, &info, stored, sizeof stored, nullptr, 0, nullptr, 0);
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
-        return EntryFailure(err);
+        return Fail(progress, PathString(), "entry in the archive's directory cannot be read", EntryFailure(err));
     }
     // Checked again here, on the name as the file functions will see it, so
     // that no caller can reach them with a name nobody looked at. A long
@@ -237,7 +232,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         return kUnzipOutOfMemory;
     }
 
-    const size_t fileNamePart = FileNamePart(name);
+    const size_t fileNamePart = EntryFileNamePart(name);
     if (fileNamePart == name.size()) {
         printf("creating directory: %s\n", Printable(name).c_str());
         // Its parents normally come first in the archive; when they do not,
@@ -259,7 +254,8 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
         unzCloseCurrentFile(archive);
-        return EntryFailure(err);
+        return Fail(progress, name, "entry cannot be read (damaged header, or a method or encryption not supported)",
+                    EntryFailure(err));
     }
 
     FILE* output = CreateOutput(name.c_str());
@@ -281,7 +277,7 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         int got = unzReadCurrentFile(archive, block.get(), kExtractBlockBytes);
         if (got < 0) {
             printf("error %d with zipfile in unzReadCurrentFile\n", got);
-            copyResult = EntryFailure(got);
+            copyResult = Fail(progress, name, "damaged data", EntryFailure(got));
             break;
         }
         if (got == 0) break;
@@ -320,7 +316,8 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
     err = unzCloseCurrentFile(archive);
     if (err != UNZ_OK) {
         printf("error %d with zipfile in unzCloseCurrentFile\n", err);
-        return EntryFailure(err);
+        return Fail(progress, name, err == UNZ_CRCERROR ? "checksum does not match (damaged data)" : "damaged data",
+                    EntryFailure(err));
     }
     return 0;
 }
@@ -376,7 +373,8 @@ int64_t ComputeTotalSize(unzFile archive, ExtractFailure* failure)
 int ExtractAll(unzFile archive, const ExtractProgress& progress, int64_t total)
 {
     unz_global_info64 global;
-    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return kUnzipDataError;
+    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK)
+        return Fail(progress, PathString(), "archive's directory cannot be read", kUnzipDataError);
     int64_t written = 0;
     int64_t lastReported = 0;
     for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
@@ -386,7 +384,8 @@ int ExtractAll(unzFile archive, const ExtractProgress& progress, int64_t total)
             int err = unzGoToNextFile(archive);
             if (err != UNZ_OK) {
                 printf("error %d with zipfile in unzGoToNextFile\n", err);
-                return EntryFailure(err);
+                return Fail(progress, PathString(), "next entry in the archive's directory cannot be found",
+                            EntryFailure(err));
             }
         }
     }

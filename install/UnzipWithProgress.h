@@ -63,8 +63,9 @@ enum : int {
 };
 
 // Which entry failed and why, for the log: a user's support request needs it.
+// Filled for every failure from the first entry on, but the user's stop.
 struct ExtractFailure {
-    std::string entry;  // UTF-8
+    std::string entry;  // UTF-8; empty when the archive's directory fails, not an entry
     std::string reason;
     int64_t needed = 0;     // kUnzipNotEnoughSpace: bytes the archive unpacks to,
     int64_t available = 0;  // and bytes free at the destination

@@ -36,7 +36,7 @@ std::basic_string_view<Char> TrimTrailing(std::basic_string_view<Char> text, std
 // Windows maps these names to devices in every folder and with any extension
 // ("con.txt", "NUL .zip"), so only the part before the first dot counts.
 template <typename Char>
-bool IsDeviceName(std::basic_string_view<Char> component)
+bool IsDevice(std::basic_string_view<Char> component)
 {
     std::basic_string_view<Char> base = TrimTrailing(component.substr(0, component.find(Char('.'))), " ");
     static constexpr std::string_view kFixed[] = {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"};
@@ -76,11 +76,28 @@ EntryNameProblem Check(std::basic_string_view<Char> name)
         std::basic_string_view<Char> component = rest.substr(0, end);
         if (component.empty()) return EntryNameProblem::EmptyComponent;
         if (TrimTrailing(component, ". ").empty()) return EntryNameProblem::DotComponent;
-        if (IsDeviceName(component)) return EntryNameProblem::DeviceName;
+        if (IsDevice(component)) return EntryNameProblem::DeviceName;
         if (end == rest.size()) break;
         rest.remove_prefix(end + 1);
     }
     return EntryNameProblem::None;
+}
+
+template <typename Char>
+size_t FileNamePart(std::basic_string_view<Char> name)
+{
+    const Char separators[] = {Char('/'), Char('\\')};
+    size_t separator = name.find_last_of(std::basic_string_view<Char>(separators, 2));
+    return separator == std::basic_string_view<Char>::npos ? 0 : separator + 1;
+}
+
+template <typename Char>
+size_t NextLevelEnd(std::basic_string_view<Char> path, size_t previousEnd)
+{
+    size_t end = previousEnd + 1;
+    if (end >= path.size()) return path.size();
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    return end;
 }
 
 }  // namespace
@@ -88,6 +105,16 @@ EntryNameProblem Check(std::basic_string_view<Char> name)
 EntryNameProblem CheckEntryName(std::string_view name) { return Check(name); }
 
 EntryNameProblem CheckEntryName(std::wstring_view name) { return Check(name); }
+
+bool IsDeviceName(std::wstring_view component) { return IsDevice(component); }
+
+size_t EntryFileNamePart(std::string_view name) { return FileNamePart(name); }
+
+size_t EntryFileNamePart(std::wstring_view name) { return FileNamePart(name); }
+
+size_t NextFolderLevelEnd(std::string_view path, size_t previousEnd) { return NextLevelEnd(path, previousEnd); }
+
+size_t NextFolderLevelEnd(std::wstring_view path, size_t previousEnd) { return NextLevelEnd(path, previousEnd); }
 
 const char* DescribeEntryNameProblem(EntryNameProblem problem)
 {

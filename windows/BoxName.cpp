@@ -1,5 +1,7 @@
 #include "windows/BoxName.h"
 
+#include "install/ZipEntryName.h"
+
 namespace {
 
 bool IsNameCharacter(wchar_t ch)
@@ -12,6 +14,8 @@ bool IsNameCharacter(wchar_t ch)
 
 // The rule reads as the pattern ^(?![0-9]+$)[一-龥 A-Z a-z 0-9]{1,10}$ over
 // UTF-16 code units; checked directly rather than by compiling it each time.
+// Device names pass the pattern, so they are refused by the rule the archive
+// entries meet.
 bool IsValidBoxName(const std::wstring& name)
 {
     if (name.empty() || name.size() > 10) return false;
@@ -20,7 +24,7 @@ bool IsValidBoxName(const std::wstring& name)
         if (!IsNameCharacter(ch)) return false;
         if (ch < L'0' || ch > L'9') digitsOnly = false;
     }
-    return !digitsOnly;
+    return !digitsOnly && !IsDeviceName(name);
 }
 
 std::wstring TrimBoxName(const std::wstring& text)

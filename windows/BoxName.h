@@ -1,6 +1,9 @@
 #pragma once
 // What the user may call the box: one to ten characters from the CJK range
-// 一 to 龥, ASCII letters, digits and the space, and not digits only.
+// 一 to 龥, ASCII letters, digits and the space, and not digits only; and not
+// a name Windows keeps for a device ("CON", "lpt1"): the box name becomes
+// the installation folder's name and part of the programs' names, and
+// C:\Program Files\CON\ cannot be made.
 // Pure code, so it is also tested natively.
 
 #include <string>

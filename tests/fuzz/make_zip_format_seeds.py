@@ -17,6 +17,7 @@ import pathlib
 import random
 import struct
 import zipfile
+import zlib
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 CORPUS = ROOT / "tests" / "fuzz" / "corpus"
@@ -125,6 +126,192 @@ def archive_seeds():
     write(target, "format-unsupported.zip", with_flag(unsupported, b"encrypted.txt", 0x0001))
 
 
+def deflated(data, level=9, wbits=-15, strategy=zlib.Z_DEFAULT_STRATEGY):
+    packer = zlib.compressobj(level, zlib.DEFLATED, wbits, 9, strategy)
+    return packer.compress(data) + packer.flush()
+
+
+def raw_archive(entries, comment=b"", prefix=b""):
+    """An archive written field by field, so that any field can lie.
+    Each entry is a dict: name, data (as stored), size (uncompressed), crc,
+    method, and optionally flag, local_name, central_size, local_extra,
+    and zip64 (the directory's sizes and offset in a Zip64 extra field)."""
+    out = bytearray(prefix)
+    central = bytearray()
+    for e in entries:
+        offset = len(out) - len(prefix)
+        name = e["name"]
+        flag = e.get("flag", 0)
+        size = e.get("central_size", e["size"])
+        local_sizes = (0, 0, 0) if flag & 8 else (e["crc"], len(e["data"]), e["size"])
+        local_extra = e.get("local_extra", b"")
+        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 45 if e.get("zip64") else 20, flag, e["method"], 0x1823,
+                           0x5822, *local_sizes, len(e.get("local_name", name)), len(local_extra))
+        out += e.get("local_name", name) + local_extra + e["data"]
+        if flag & 8:
+            out += struct.pack("<IIII", 0x08074B50, e["crc"], len(e["data"]), e["size"])
+        extra = b""
+        sizes = (len(e["data"]), size, offset)
+        if e.get("zip64"):
+            extra = struct.pack("<HHQQQ", 1, 24, size, len(e["data"]), offset)
+            sizes = (0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF)
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 45, 20, flag, e["method"], 0x1823, 0x5822,
+                               e["crc"], sizes[0], sizes[1], len(name), len(extra), 0, 0, 0, 0, sizes[2])
+        central += name + extra
+    start = len(out) - len(prefix)
+    out += central
+    out += struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), start, len(comment))
+    return bytes(out + comment)
+
+
+def file_entry(name, data, method=8, level=9, **more):
+    stored = deflated(data, level) if method == 8 else data
+    entry = dict(name=name, data=stored, size=len(data), crc=zlib.crc32(data), method=method)
+    entry.update(more)
+    return entry
+
+
+def folder_entry(name):
+    return dict(name=name, data=b"", size=0, crc=0, method=0)
+
+
+def archive_edge_seeds():
+    """Archives at the edges of what the extraction must get right."""
+    target = "fuzz_zip_archive"
+    skin = (ROOT / "skin" / "xml" / "setup_139.xml").read_bytes()
+    prompt = (ROOT / "skin" / "xml" / "prompt_163.xml").read_bytes()
+    # Dynamic Huffman blocks: text as packages carry it, and bytes with
+    # long and short repeats (lengths and distances of every code range).
+    mixed = b"".join(NOISE[i:i + 7] * (1 + i % 5) for i in range(0, 400, 9)) + skin[:300] * 3
+    runs = b"\0" * 700 + b"ab" * 300
+    write(target, "edge-dynamic-blocks.zip", raw_archive([
+        file_entry(b"res/setup_139.xml", skin[:2500]),
+        file_entry(b"res/mixed.bin", mixed),
+        dict(file_entry(b"res/huffman-only.txt", prompt), data=deflated(prompt, strategy=zlib.Z_HUFFMAN_ONLY)),
+        dict(file_entry(b"res/rle.bin", runs), data=deflated(runs, strategy=zlib.Z_RLE)),
+    ]))
+    # Long runs: the inflater's window and its fast loop (and a little
+    # work for the extraction's block loop: 40000 bytes are five blocks).
+    zeros = b"\0" * 40000
+    write(target, "edge-long-run.zip", raw_archive([file_entry(b"bin/zeros.bin", zeros)]))
+    # Matches that reach back across the extraction's 8 KiB blocks, into the
+    # inflater's window: 4 KiB of noise, then altered copies of it.
+    noise = random.Random(4096).randbytes(4096)
+    echoes = noise + b"".join(noise[k * 300:] + noise[:k * 300] for k in range(1, 5))
+    write(target, "edge-window.zip", raw_archive([file_entry(b"bin/echoes.bin", echoes)]))
+    # Over a mebibyte: the extraction's progress report between blocks.
+    write(target, "edge-mebibyte.zip", raw_archive([file_entry(b"bin/big.bin", b"\0" * 1100000)]))
+    # Zip64 extra fields in the directory, with the classic fields at their
+    # escapes, and extra fields in the local headers only.
+    write(target, "edge-zip64-extra.zip", raw_archive([
+        file_entry(b"zip64.txt", TEXT[:300], zip64=True),
+        file_entry(b"zip64-stored.bin", NOISE[:50], method=0, zip64=True),
+    ]))
+    write(target, "edge-local-extra.zip", raw_archive([
+        file_entry(b"extra.txt", TEXT[:100], local_extra=struct.pack("<HH", 0x5455, 5) + b"\x01" + b"\0" * 4),
+        file_entry(b"zip64-local.txt", TEXT[:100], local_extra=struct.pack("<HHQQ", 1, 16, 100, 0)),
+    ]))
+    # The fuzz target stops the extraction at its first progress report for
+    # archives of 13 bytes modulo 16, and fills the disk under it for 11
+    # (see ZipArchiveFuzz.cpp): a package padded to each length by its comment.
+    def padded(entries, remainder):
+        plain = raw_archive(entries)
+        return raw_archive(entries, comment=b"#" * ((remainder - len(plain)) % 16))
+    package = [folder_entry(b"bin/"), file_entry(b"bin/Corvina.exe", NOISE[:300] + TEXT),
+               file_entry(b"res/skin.xml", skin[:1500]), file_entry(b"readme.txt", TEXT[:200], method=0)]
+    write(target, "edge-user-stops.zip", padded(package, 13))
+    write(target, "edge-disk-fills.zip", padded(package, 11))
+    # The encryption flag on an entry the reader cannot decrypt (it is built
+    # without decryption), deflated and stored; an archive comment longer
+    # than the reader's first look back for the end record.
+    write(target, "edge-encrypted-deflated.zip", raw_archive([file_entry(b"secret.txt", TEXT[:120], flag=1)]))
+    write(target, "edge-encrypted-stored.zip",
+          raw_archive([file_entry(b"secret.bin", NOISE[:40], method=0, flag=1)]))
+    write(target, "edge-long-comment.zip", raw_archive([file_entry(b"x.txt", b"far from the end")],
+                                                       comment=TEXT[:1500]))
+    # A checksum that does not match, stored and deflated (one archive each:
+    # the first failure ends an extraction).
+    write(target, "edge-crc-stored.zip", raw_archive([
+        file_entry(b"good.txt", b"fine"),
+        dict(file_entry(b"bad.txt", TEXT[:100], method=0), crc=0x12345678),
+    ]))
+    write(target, "edge-crc-deflated.zip", raw_archive([
+        dict(file_entry(b"bad-deflated.txt", TEXT[:100]), crc=0x12345678),
+    ]))
+    # The central directory cut short: the end record still counts three
+    # entries and the directory's full size.
+    whole = raw_archive([file_entry(b"a.txt", b"a" * 50), file_entry(b"b.txt", b"b" * 50),
+                         file_entry(b"c/d.txt", b"d" * 50)])
+    end = whole.rindex(b"PK\x05\x06")
+    central = whole.index(b"PK\x01\x02")
+    write(target, "edge-truncated-central.zip", whole[:central + (end - central) // 2] + whole[end:])
+    # Names: UTF-8 flagged, code page 936 unflagged, a duplicate, a file
+    # where a folder must go, parents without entries, an empty file.
+    write(target, "edge-names.zip", raw_archive([
+        file_entry("文档/说明.txt".encode(), b"utf-8 name", flag=0x800),
+        file_entry("盒子.txt".encode("gbk"), b"cp936 name", method=0),
+        file_entry(b"same.txt", b"first", method=0),
+        file_entry(b"same.txt", b"second, longer"),
+        file_entry(b"deep/er/still/x.txt", b"no folder entries"),
+        file_entry(b"empty.txt", b"", method=0),
+        file_entry(b"empty-deflated.txt", b""),
+        folder_entry(b"deep/er/"),
+    ]))
+    write(target, "edge-file-before-folder.zip", raw_archive([
+        file_entry(b"a", b"a file", method=0),
+        file_entry(b"a/b.txt", b"inside a file"),
+    ]))
+    # Sizes: one declared beyond the free space (nothing may be written),
+    # data short of the declared size, data beyond it.
+    write(target, "edge-declared-huge.zip", raw_archive([
+        file_entry(b"first.txt", b"small"),
+        dict(file_entry(b"huge.bin", b"x" * 100), central_size=0x7FFFFFF0),
+    ]))
+    write(target, "edge-data-short.zip", raw_archive([
+        dict(file_entry(b"short.txt", TEXT[:200]), size=400, central_size=400),
+    ]))
+    write(target, "edge-data-long.zip", raw_archive([
+        dict(file_entry(b"long.txt", TEXT[:200]), size=100, central_size=100),
+    ]))
+    # Streamed entries: data descriptors, the local header's sizes zero.
+    write(target, "edge-descriptors.zip", raw_archive([
+        file_entry(b"streamed.txt", TEXT[:300], flag=8),
+        file_entry(b"streamed-stored.bin", NOISE[:64], method=0, flag=8),
+    ]))
+    # The local header names another file than the directory does.
+    write(target, "edge-local-name.zip", raw_archive([
+        file_entry(b"central.txt", b"which name?", local_name=b"local-name-longer.txt"),
+    ]))
+    # A stub before the archive (as in a self-extracting file), and an
+    # archive comment holding an end record's signature.
+    write(target, "edge-prefixed.zip", raw_archive([file_entry(b"x.txt", b"after a stub")],
+                                                    comment=b"self-extracting", prefix=b"MZ" + b"\0" * 62))
+    write(target, "edge-comment-signature.zip", raw_archive([file_entry(b"x.txt", b"which end?")],
+                                                            comment=b"note PK\x05\x06 inside"))
+    # Deflate streams that end early or lie: no final block, stored blocks
+    # whose length checks out and does not, a distance into a preset
+    # dictionary the reader does not have, a block type that does not exist.
+    cut = deflated(TEXT)
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15, 9, zlib.Z_DEFAULT_STRATEGY, zdict=TEXT[:200])
+    far = packer.compress(TEXT[:150]) + packer.flush()
+    streams = {
+        "cut": cut[:len(cut) // 2],
+        "stored-block": b"\x01\x03\x00\xfc\xff" + b"abc",
+        "stored-block-bad-length": b"\x01\x03\x00\x00\x00" + b"abc",
+        "far-distance": far,
+        "bad-block-type": b"\x07\x00",
+    }
+    for name, data in streams.items():
+        plain = TEXT if name == "cut" else TEXT[:150] if name == "far-distance" else b"abc"
+        write(target, f"edge-stream-{name}.zip",
+              raw_archive([dict(file_entry(name.encode() + b".txt", plain), data=data)]))
+    # Zip64 throughout, streamed (zipfile writes Zip64 descriptors then).
+    write(target, "edge-zip64-streamed.zip", with_zip64_end(archive([
+        (entry("bin/Box.exe"), TEXT[:200]),
+        (entry("res/data.bin", zipfile.ZIP_STORED), NOISE[:80]),
+    ], force_zip64=True, streamed=True)))
+
+
 def skin_zip_seeds():
     target = "fuzz_skin_zip"
     skin = (ROOT / "skin" / "xml" / "setup_139.xml").read_bytes()
@@ -141,4 +328,5 @@ def skin_zip_seeds():
 
 if __name__ == "__main__":
     archive_seeds()
+    archive_edge_seeds()
     skin_zip_seeds()

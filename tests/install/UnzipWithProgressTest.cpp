@@ -196,9 +196,17 @@ TEST_F(ExtractTest, DamagedEntriesFailTheExtraction)
     stored.AddFile("second.txt", "after the damage");
     std::string bytes = stored.Finish();
     bytes[stored.DataOffset(0) + 1234] ^= 0x01;
-    EXPECT_EQ(Extract(bytes), UNZ_CRCERROR);
+    ExtractFailure failure;
+    ExtractProgress progress = Recorder();
+    progress.failure = &failure;
+    WriteAll(archive, bytes);
+    EXPECT_EQ(UnzipWidthProgress(PathOf(archive).c_str(), PathOf(dest).c_str(), progress), UNZ_CRCERROR);
     EXPECT_TRUE(fs::exists(dest / "first.bin"));
     EXPECT_FALSE(fs::exists(dest / "second.txt"));
+    // The log names the damaged entry.
+    EXPECT_EQ(failure.entry, "first.bin");
+    EXPECT_EQ(failure.reason, "checksum does not match (damaged data)");
+    fs::current_path(savedCwd);
 
     // Damaged deflate data is a read error; zlib's code (-3) must not pass
     // for "cannot enter the directory".
@@ -206,7 +214,11 @@ TEST_F(ExtractTest, DamagedEntriesFailTheExtraction)
     deflated.AddFile("text.txt", std::string(100000, 'a') + PatternBytes(1000));
     bytes = deflated.Finish();
     for (size_t i = 0; i < 16; ++i) bytes[deflated.DataOffset(0) + i] = static_cast<char>(0xFF);
-    EXPECT_EQ(Extract(bytes), kUnzipDataError);
+    failure = ExtractFailure();
+    WriteAll(archive, bytes);
+    EXPECT_EQ(UnzipWidthProgress(PathOf(archive).c_str(), PathOf(dest).c_str(), progress), kUnzipDataError);
+    EXPECT_EQ(failure.entry, "text.txt");
+    EXPECT_EQ(failure.reason, "damaged data");
 }
 
 TEST_F(ExtractTest, NamesLeadingOutsideAreRefusedBeforeAnythingIsWritten)
@@ -294,7 +306,7 @@ TEST_F(ExtractTest, DataThatDoNotComeToTheDeclaredSizeFailTheEntry)
         WriteAll(archive, c.archive);
         int result = UnzipWidthProgress(PathOf(archive).c_str(), PathOf(dest).c_str(), progress);
         EXPECT_TRUE(result == kUnzipSizeMismatch || result == UNZ_CRCERROR) << c.what << ": " << result;
-        if (result == kUnzipSizeMismatch) EXPECT_FALSE(failure.entry.empty()) << c.what;
+        EXPECT_FALSE(failure.entry.empty()) << c.what;
         fs::current_path(savedCwd);
         for (auto& entry : fs::directory_iterator(dest)) {
             EXPECT_LE(fs::file_size(entry.path()), 50000u) << c.what << ": more than declared was written";

@@ -104,3 +104,29 @@ TEST(ZipEntryName, TrailBytesThatLookLikeSeparatorsOnlyMakeTheCheckStricter)
     EXPECT_EQ(CheckEntryName("\x81\x5C.."), P::DotComponent);
     EXPECT_EQ(CheckEntryName("\x81\x5Cx"), P::None);
 }
+
+TEST(ZipEntryName, FolderEntriesAndTheLevelsMadeForThem)
+{
+    EXPECT_EQ(EntryFileNamePart("bin/plugins/x.dll"), 12u);
+    EXPECT_EQ(EntryFileNamePart("res\\win/style.txt"), 8u);
+    EXPECT_EQ(EntryFileNamePart("readme.txt"), 0u);
+    EXPECT_EQ(EntryFileNamePart("bin/plugins/"), 12u) << "a folder entry: nothing after the separator";
+    EXPECT_EQ(EntryFileNamePart(std::wstring_view(L"文档\\说明.txt")), 3u);
+
+    // Levels end at each separator after the first character, the last at
+    // the end of the path.
+    auto levels = [](std::string_view path) {
+        std::string out;
+        for (size_t end = NextFolderLevelEnd(path, 0);; end = NextFolderLevelEnd(path, end)) {
+            out += std::string(path.substr(0, end)) + "|";
+            if (end == path.size()) break;
+        }
+        return out;
+    };
+    EXPECT_EQ(levels("a"), "a|");
+    EXPECT_EQ(levels("a/b\\c"), "a|a/b|a/b\\c|");
+    EXPECT_EQ(levels("ab/cd/"), "ab|ab/cd|ab/cd/|");
+    EXPECT_EQ(levels("/a"), "/a|") << "a separator in front starts no level";
+    EXPECT_EQ(levels(""), "|");
+    EXPECT_EQ(NextFolderLevelEnd(std::wstring_view(L"文档/说明"), 0), 2u);
+}

@@ -31,3 +31,13 @@ TEST(BoxName, TrimsOnlyTheSpaceCharacter)
     EXPECT_EQ(TrimBoxName(L"\tBox "), L"\tBox");
     EXPECT_FALSE(IsValidBoxName(TrimBoxName(L"    ")));
 }
+
+TEST(BoxName, RefusesNamesWindowsKeepsForDevices)
+{
+    // The name becomes C:\Program Files\<name>\ and <name>.exe: for these
+    // Windows opens a device, in any folder and with any extension.
+    for (const wchar_t* device : {L"CON", L"con", L"Prn", L"AUX", L"nul", L"COM1", L"lpt1", L"LPT9", L"com0"})
+        EXPECT_FALSE(IsValidBoxName(device)) << static_cast<unsigned>(device[0]);
+    for (const wchar_t* fine : {L"CON2", L"COM10", L"Console", L"my con", L"LPT", L"Auxiliary", L"盒子CON"})
+        EXPECT_TRUE(IsValidBoxName(fine)) << static_cast<unsigned>(fine[0]);
+}
