@@ -73,11 +73,11 @@ if [ -n "$pkcs12" ]; then
   scratch=$(mktemp -d)
   trap 'rm -rf "$scratch"' EXIT
   if osslsigncode verify -CAfile "$ca" -in "$exe" >"$scratch/verify" 2>&1; then
-    grep -q 'Message digest algorithm *: SHA256' "$scratch/verify" || fail "the signature's digest is not SHA-256"
     signed_at=$(sed -n 's/^\s*Signing time: //p' "$scratch/verify")
+    log "signature verified against $ca (signed $signed_at)"
+    grep -q 'Message digest algorithm *: SHA256' "$scratch/verify" || fail "the signature's digest is not SHA-256"
     want=$(date -u -d "@$epoch" '+%b %e %H:%M:%S %Y GMT')
     [ "$signed_at" = "$want" ] || fail "signing time is '$signed_at', not SOURCE_DATE_EPOCH ($want)"
-    log "signature verified against $ca (SHA-256, signed $signed_at)"
   else
     cat "$scratch/verify"
     fail "osslsigncode verify refused $exe"

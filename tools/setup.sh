@@ -169,6 +169,24 @@ build_deps() { # arch
   log "$arch dependencies built in $((SECONDS - t0)) s"
 }
 
+# What a rebuild needs to reproduce the build's bytes: the Debian packages
+# of the toolchain (the prebuilt runtime, libstdc++ and zlib come with them)
+# and the revisions of the source packages built here. A release publishes
+# this file with its SHA-256 (README, "Reproducing a release").
+write_buildinfo() { # arch file
+  local arch=$1 pkg
+  {
+    echo "SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-}"
+    echo "commit=$(git -C "$root" rev-parse HEAD 2>/dev/null || echo unknown)"
+    dpkg-query -W -f='${Package}=${Version}\n' "gcc-mingw-w64-$arch-posix" "g++-mingw-w64-$arch-posix" \
+      "binutils-mingw-w64-$arch" mingw-w64-common "mingw-w64-$arch-dev" libz-mingw-w64-dev cmake ninja-build \
+      osslsigncode zip 2>/dev/null
+    for pkg in "curl-$curl_ver" "fmtlib-$fmt_ver" "spdlog-$spdlog_ver" "zlib-${zlib_ver#*:}"; do
+      sed -n 's/^Source: \(.*\)/\1/p; s/^Version: \(.*\)/=\1/p' "$cache/src/$pkg"/*.dsc | paste -sd '' -
+    done | sed 's/^/source:/'
+  } >"$2"
+}
+
 configure_build() { # arch [target]
   local arch=$1 target=${2:-all} dir; dir=$(box_build_dir "$1")
   log "building the $arch installer in $dir${2:+ (target $2)}"
@@ -180,6 +198,7 @@ configure_build() { # arch [target]
   fi
   mkdir -p "$dir"
   echo "$prefix" >"$dir/.deps-prefix"
+  write_buildinfo "$arch" "$dir/buildinfo.txt"
   # The demo and the tests install the demo package this build makes, and
   # the installer is pinned to it (BOX_PACKAGE_SHA256=demo).
   cmake -S "$root" -B "$dir" -G Ninja \
