@@ -26,7 +26,7 @@ function(box_sign target)
     return()
   endif()
   find_program(BOX_OSSLSIGNCODE osslsigncode)
-  if(NOT BOX_OSSLSIGNCODE)
+  if(NOT BOX_OSSLSIGNCODE OR NOT EXISTS "${BOX_OSSLSIGNCODE}")
     message(FATAL_ERROR "BOX_SIGN_PKCS12 is set, but osslsigncode was not found "
                         "(Debian: apt-get install osslsigncode; or set BOX_OSSLSIGNCODE to the program)")
   endif()
