@@ -5,8 +5,8 @@
 # What would differ otherwise, and what settles it here:
 #   - the PE header's date (the linker writes the time of the link): the
 #     sources' date, BOX_SOURCE_DATE_EPOCH below;
-#   - folder names in the code (__FILE__ in the log's source locations and in
-#     assertion texts, debug information before stripping): prefix maps;
+#   - folder names in the code (__FILE__ in messages and assertions, as in
+#     curl's easy.c; debug information before stripping): prefix maps;
 #   - dates, owners and modes of archive members: deterministic archives
 #     (mingw-rules.cmake, through the toolchain file).
 # The dependencies get the same from tools/setup.sh.
