@@ -19,3 +19,6 @@ list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_PREFIX_PATH})
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Static zlib, never the import library of zlib1.dll.
 set(ZLIB_USE_STATIC_LIBS ON)
+# Deterministic static libraries, for this project and the dependencies
+# tools/setup.sh builds with this file.
+set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/mingw-rules.cmake)

@@ -4,6 +4,13 @@ box_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 box_cache=${BOX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/box-installer}
 box_jobs=$(nproc)
 
+# The date the builds give their executables (PE header, signing time), so
+# that the same commit builds to the same bytes: the checked-out commit's
+# date unless the caller sets one (reproducible-builds.org's variable).
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] && box_commit_date=$(git -C "$box_root" log -1 --format=%ct 2>/dev/null); then
+  export SOURCE_DATE_EPOCH=$box_commit_date
+fi
+
 log() { printf '\033[1m[%s]\033[0m %s\n' "$(basename "$0" .sh)" "$*" >&2; }
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -7,8 +7,9 @@
 # orrery_package target runs this script after building them). The archive
 # holds them at its root, the files of package/content in their folders, an
 # empty folder (data/cache) and a 1 MiB binary (data/media/sample.bin) so the
-# download and the extraction take long enough to watch. Entries are sorted
-# and dated 2024-01-01, so the same inputs give the same archive.
+# download and the extraction take long enough to watch. Entries are sorted,
+# dated 2024-01-01 and given fixed modes, so the same inputs give the same
+# archive.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:?build directory}
@@ -28,6 +29,9 @@ mkdir -p "$stage/data/cache" "$stage/data/media"
 python3 -c 'import random,sys; sys.stdout.buffer.write(random.Random(2).randbytes(1 << 20))' >"$stage/data/media/sample.bin"
 
 find "$stage" -exec env TZ=UTC touch -h -d '2024-01-01 00:00:00' {} +
+# zip keeps Unix modes, which follow the umask of the build and the checkout.
+find "$stage" -type d -exec chmod 755 {} +
+find "$stage" -type f -exec chmod 644 {} +
 rm -f "$out.tmp"
 mkdir -p "$(dirname "$out")"
 # -X: no Unix extra fields, only what a Windows unzipper reads.

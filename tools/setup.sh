@@ -5,6 +5,12 @@
 #
 #   tools/setup.sh            packages, dependencies, the Windows builds
 #   BOX_SKIP_BUILD=1 ...      stop after the dependencies
+#   BOX_INSTALLER_ONLY=1 ...  only the i686 Install.exe (tools/check-release.sh)
+#
+# BOX_SIGN_PKCS12, BOX_SIGN_PASSWORD_FILE and BOX_SIGN_TIMESTAMP_URL, when set,
+# sign Install.exe (the CMake options of the same names; README, "Signing").
+# SOURCE_DATE_EPOCH dates the executables; common.sh defaults it to the date
+# of the checked-out commit.
 #
 # build/i686 is the installer as shipped. Where this machine cannot run 32-bit
 # code, build/x86_64 is made too: the tests and the demo run that one.
@@ -25,6 +31,7 @@ packages=(
   libstb-dev googletest libgtest-dev zlib1g-dev libminizip-dev
   clang libclang-rt-14-dev
   zip unzip nsis
+  osslsigncode openssl
   librsvg2-bin optipng
 )
 
@@ -77,11 +84,12 @@ spdlog_ver=1.10.0
 zlib_ver=1:1.2.13.dfsg-1
 
 # Bump when the options below change, so the cache is rebuilt.
-recipe=4
+recipe=5
 deps_key() { # arch
   local id
   id=$( { echo "$recipe"; "$1-w64-mingw32-g++-posix" --version | head -1
-    cat "$root/cmake/mingw-common.cmake" "$root/cmake/toolchain-$1-mingw.cmake" "$root/tools/minizip/CMakeLists.txt"
+    cat "$root/cmake/mingw-common.cmake" "$root/cmake/mingw-rules.cmake" "$root/cmake/toolchain-$1-mingw.cmake" \
+      "$root/tools/minizip/CMakeLists.txt"
   } | sha1sum | cut -c1-12)
   echo "$1.curl-$curl_ver.fmt-$fmt_ver.spdlog-$spdlog_ver.zlib-${zlib_ver#1:}.$id"
 }
@@ -105,8 +113,14 @@ fetch_source() { # package version -> directory
 # it: our callbacks never throw). fmt without locale support
 # (FMT_STATIC_THOUSANDS_SEPARATOR, as the installer compiles its headers):
 # otherwise std::locale and every standard facet come along, 450 KB.
-dep_c_flags="-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables"
-dep_cxx_flags="-ffunction-sections -fdata-sections -DFMT_STATIC_THOUSANDS_SEPARATOR=44"
+#
+# Reproducible like the installer (cmake/Reproducible.cmake): the cache's
+# folder, which differs from user to user, is mapped to a fixed name wherever
+# the compiler would write it (sources, build folders, the prefix's headers);
+# the toolchain file makes the archives deterministic.
+dep_map="-ffile-prefix-map=$cache=box-cache"
+dep_c_flags="-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables $dep_map"
+dep_cxx_flags="-ffunction-sections -fdata-sections -DFMT_STATIC_THOUSANDS_SEPARATOR=44 $dep_map"
 
 cmake_dep() { # arch name source-dir extra-args...
   local arch=$1 name=$2 src=$3; shift 3
@@ -155,6 +169,24 @@ build_deps() { # arch
   log "$arch dependencies built in $((SECONDS - t0)) s"
 }
 
+# What a rebuild needs to reproduce the build's bytes: the Debian packages
+# of the toolchain (the prebuilt runtime, libstdc++ and zlib come with them)
+# and the revisions of the source packages built here. A release publishes
+# this file with its SHA-256 (README, "Reproducing a release").
+write_buildinfo() { # arch file
+  local arch=$1 pkg
+  {
+    echo "SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-}"
+    echo "commit=$(git -C "$root" rev-parse HEAD 2>/dev/null || echo unknown)"
+    dpkg-query -W -f='${Package}=${Version}\n' "gcc-mingw-w64-$arch-posix" "g++-mingw-w64-$arch-posix" \
+      "binutils-mingw-w64-$arch" mingw-w64-common "mingw-w64-$arch-dev" libz-mingw-w64-dev cmake ninja-build \
+      osslsigncode zip 2>/dev/null
+    for pkg in "curl-$curl_ver" "fmtlib-$fmt_ver" "spdlog-$spdlog_ver" "zlib-${zlib_ver#*:}"; do
+      sed -n 's/^Source: \(.*\)/\1/p; s/^Version: \(.*\)/=\1/p' "$cache/src/$pkg"/*.dsc | paste -sd '' -
+    done | sed 's/^/source:/'
+  } >"$2"
+}
+
 configure_build() { # arch [target]
   local arch=$1 target=${2:-all} dir; dir=$(box_build_dir "$1")
   log "building the $arch installer in $dir${2:+ (target $2)}"
@@ -166,12 +198,15 @@ configure_build() { # arch [target]
   fi
   mkdir -p "$dir"
   echo "$prefix" >"$dir/.deps-prefix"
+  write_buildinfo "$arch" "$dir/buildinfo.txt"
   # The demo and the tests install the demo package this build makes, and
   # the installer is pinned to it (BOX_PACKAGE_SHA256=demo).
   cmake -S "$root" -B "$dir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
     -DCMAKE_BUILD_TYPE="${BOX_BUILD_TYPE:-Release}" -DCMAKE_PREFIX_PATH="$(deps_prefix "$arch")" \
-    -DBOX_PACKAGE_SHA256="${BOX_PACKAGE_SHA256:-demo}" -DBOX_PACKAGE_SIZE="${BOX_PACKAGE_SIZE:-}" >/dev/null
+    -DBOX_PACKAGE_SHA256="${BOX_PACKAGE_SHA256:-demo}" -DBOX_PACKAGE_SIZE="${BOX_PACKAGE_SIZE:-}" \
+    -DBOX_SIGN_PKCS12="${BOX_SIGN_PKCS12:-}" -DBOX_SIGN_PASSWORD_FILE="${BOX_SIGN_PASSWORD_FILE:-}" \
+    -DBOX_SIGN_TIMESTAMP_URL="${BOX_SIGN_TIMESTAMP_URL:-}" >/dev/null
   cmake --build "$dir" -j"$jobs" --target "$target"
 }
 
@@ -200,9 +235,13 @@ install_packages
 make_locale
 run_arch=$(box_run_arch)
 archs=(i686)
-[ "$run_arch" = i686 ] || archs+=("$run_arch")
+[ "$run_arch" = i686 ] || [ -n "${BOX_INSTALLER_ONLY:-}" ] || archs+=("$run_arch")
 build_all_deps "${archs[@]}"
-if [ -z "${BOX_SKIP_BUILD:-}" ]; then
+if [ -n "${BOX_SKIP_BUILD:-}" ]; then
+  :
+elif [ -n "${BOX_INSTALLER_ONLY:-}" ]; then
+  configure_build i686 Install
+else
   # The shipped i686 Install.exe is always built; where this machine cannot
   # run it, its tests are not (BOX_BUILD_ALL=1 builds them as well).
   if [ "$run_arch" = i686 ] || [ -n "${BOX_BUILD_ALL:-}" ]; then
