@@ -71,14 +71,18 @@ std::map<std::string, Node> g_tree;
 bool g_extracting = false;  // the extraction, or the harness reading the archive again, is running
 bool g_verbose = false;  // BOX_FUZZ_VERBOSE set: each input's result on stderr
 bool g_inDestination = false;
-// Two ways an extraction ends early that the archive alone cannot cause,
-// chosen by the input's length so that the fuzzer reaches both: the user
-// stops at the first progress report (length 13 modulo 16), or the disk
+// Three ways an extraction ends early that the archive alone cannot cause,
+// chosen by the input's length so that the fuzzer reaches them all: the
+// user stops at the first progress report (length 13 modulo 16); the disk
 // fills up under the extraction, with room left for a few kilobytes chosen
-// by the input's last byte (length 11 modulo 16).
+// by the input's last byte (11 modulo 16); a byte of the package cannot be
+// read, at a position its last two bytes give (a bad sector; 7 modulo 16).
+// For that one the package is read through a small buffer, so that a read
+// takes in little more than the archive reader asked for.
 bool g_stopAtFirstReport = false;
 bool g_stopped = false;
 uint64_t g_diskLeft = 0;
+size_t g_unreadable = SIZE_MAX;  // every read that takes in this position fails
 const uint8_t* g_data = nullptr;
 size_t g_size = 0;
 
@@ -183,6 +187,10 @@ struct Reader {
 ssize_t ReadArchive(void* cookie, char* buffer, size_t size)
 {
     auto* reader = static_cast<Reader*>(cookie);
+    if (reader->position <= g_unreadable && g_unreadable - reader->position < size) {
+        errno = EIO;
+        return -1;
+    }
     size_t count = reader->position < g_size ? g_size - reader->position : 0;
     if (count > size) count = size;
     memcpy(buffer, g_data + reader->position, count);
@@ -216,7 +224,9 @@ FILE* OpenArchive()
     functions.read = ReadArchive;
     functions.seek = SeekArchive;
     functions.close = CloseArchive;
-    return fopencookie(new Reader, "rb", functions);
+    FILE* file = fopencookie(new Reader, "rb", functions);
+    if (file != nullptr && g_unreadable != SIZE_MAX) setvbuf(file, nullptr, _IOFBF, 64);
+    return file;
 }
 
 // What the archive says it holds, read again with the archive library.
@@ -385,6 +395,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     g_stopped = false;
     const bool diskFills = size % 16 == 11;
     g_diskLeft = diskFills ? static_cast<uint64_t>(data[size - 1]) * 61 : UINT64_MAX;
+    g_unreadable = size % 16 == 7 ? static_cast<size_t>(data[size - 2] | data[size - 1] << 8) * 97 % size : SIZE_MAX;
 
     static double lastPercent;
     lastPercent = 0;
@@ -421,6 +432,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     if (diskFills && result == kUnzipWriteFailed && failure.entry.empty()) Escaped("full disk without the entry", "");
     if (result == kUnzipOk) {
+        g_unreadable = SIZE_MAX;  // what the archive holds, read whole
         Expected expected;
         if (!ReadExpectation(&expected)) Escaped("extracted an archive that cannot be read again", "");
         for (const auto& [key, entry] : expected.entries) {

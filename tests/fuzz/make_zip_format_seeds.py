@@ -291,14 +291,23 @@ def archive_edge_seeds():
                file_entry(b"res/skin.xml", skin[:1500]), file_entry(b"readme.txt", TEXT[:200], method=0)]
     write(target, "edge-user-stops.zip", padded(package, 13))
     write(target, "edge-disk-fills.zip", padded(package, 11))
-    # The encryption flag on an entry the reader cannot decrypt (it is built
-    # without decryption), deflated and stored; an archive comment longer
-    # than the reader's first look back for the end record.
-    write(target, "edge-encrypted-deflated.zip", raw_archive([file_entry(b"secret.txt", TEXT[:120], flag=1)]))
-    write(target, "edge-encrypted-stored.zip",
-          raw_archive([file_entry(b"secret.bin", NOISE[:40], method=0, flag=1)]))
-    write(target, "edge-long-comment.zip", raw_archive([file_entry(b"x.txt", b"far from the end")],
-                                                       comment=TEXT[:1500]))
+
+    # For 7 modulo 16 a byte cannot be read: the one its last two bytes give
+    # (times 97, modulo its length). One in a local header, one in an
+    # entry's data, one in the directory.
+    def unreadable(entries, where):
+        plain = raw_archive(entries)
+        length = len(plain) + (7 - len(plain)) % 16
+        for value in range(65536):
+            if value * 97 % length in where:
+                return raw_archive(entries, comment=b"#" * (length - len(plain) - 2) + struct.pack("<H", value))
+        raise ValueError("no such position")
+    plain = raw_archive(package)
+    data_start = plain.index(b"bin/Corvina.exe") + len(b"bin/Corvina.exe")
+    directory = plain.index(b"PK\x01\x02")
+    for name, where in (("local-header", range(40, 50)), ("data", range(data_start + 100, data_start + 120)),
+                        ("directory", range(directory + 60, directory + 80))):
+        write(target, f"edge-unreadable-{name}.zip", unreadable(package, where))
     # A checksum that does not match, stored and deflated (one archive each:
     # the first failure ends an extraction).
     write(target, "edge-crc-stored.zip", raw_archive([
