@@ -1,13 +1,14 @@
 // Extracts whatever archive the fuzzer makes, through the installer's whole
 // extraction (UnzipWidthProgress: open, names checked and sizes summed, free
 // space, then entry by entry), with the file system kept in memory: the
-// calls the extraction and the archive reader make are wrapped at link time
-// (see zip.cmake). The archive is read from the input's bytes, files and
+// calls the extraction and the archive reader make to it are renamed to
+// box_fuzz_* in copies of their libraries for this target (see zip.cmake),
+// and answered here. The archive is read from the input's bytes, files and
 // folders live in a map, and file data only leave a size and a checksum.
 // Nothing touches the disk, so an input costs what the code under test
 // costs, not what the kernel does.
 //
-// The wrapped calls keep POSIX's meaning as far as the extraction can tell:
+// The renamed calls keep POSIX's meaning as far as the extraction can tell:
 // a file needs its folder, a folder is not a file, existing folders fail
 // mkdir with EEXIST, stat tells files from folders, and the disk has
 // kFreeBytes free (an archive declaring more is refused before the first
@@ -52,14 +53,6 @@
 #include "install/UnzipWithProgress.h"
 #include "install/ZipEntryName.h"
 
-extern "C" FILE* __real_fopen(const char* path, const char* mode);
-extern "C" FILE* __real_fopen64(const char* path, const char* mode);
-extern "C" int __real_mkdir(const char* path, mode_t mode);
-extern "C" int __real_chdir(const char* path);
-extern "C" int __real_stat64(const char* path, struct stat64* info);
-extern "C" int __real_statvfs64(const char* path, struct statvfs64* info);
-extern "C" int __real_futimens(int fd, const struct timespec times[2]);
-
 namespace {
 
 constexpr char kArchivePath[] = "/fuzz/in.zip";
@@ -75,17 +68,21 @@ struct Node {
 // The destination's contents by relative path ("a/b"); the destination
 // itself is "".
 std::map<std::string, Node> g_tree;
-bool g_extracting = false;
+bool g_extracting = false;  // the extraction, or the harness reading the archive again, is running
 bool g_verbose = false;  // BOX_FUZZ_VERBOSE set: each input's result on stderr
 bool g_inDestination = false;
-// Two ways an extraction ends early that the archive alone cannot cause,
-// chosen by the input's length so that the fuzzer reaches both: the user
-// stops at the first progress report (length 13 modulo 16), or the disk
+// Three ways an extraction ends early that the archive alone cannot cause,
+// chosen by the input's length so that the fuzzer reaches them all: the
+// user stops at the first progress report (length 13 modulo 16); the disk
 // fills up under the extraction, with room left for a few kilobytes chosen
-// by the input's last byte (length 11 modulo 16).
+// by the input's last byte (11 modulo 16); a byte of the package cannot be
+// read, at a position its last two bytes give (a bad sector; 7 modulo 16).
+// For that one the package is read through a small buffer, so that a read
+// takes in little more than the archive reader asked for.
 bool g_stopAtFirstReport = false;
 bool g_stopped = false;
 uint64_t g_diskLeft = 0;
+size_t g_unreadable = SIZE_MAX;  // every read that takes in this position fails
 const uint8_t* g_data = nullptr;
 size_t g_size = 0;
 
@@ -163,8 +160,10 @@ ssize_t WriteToNode(void* cookie, const char* bytes, size_t size)
     auto it = g_tree.find(*static_cast<std::string*>(cookie));
     if (it == g_tree.end() || it->second.folder) Escaped("written to a file that is gone", "");
     if (size > g_diskLeft) {
+        // A cookie's write reports an error as 0 bytes, never -1: glibc
+        // takes -1 for a count and copies past the caller's buffer.
         errno = ENOSPC;
-        return -1;
+        return 0;
     }
     g_diskLeft -= size;
     // zlib's own checksum, which the archive reader uses too: no code of its
@@ -188,6 +187,10 @@ struct Reader {
 ssize_t ReadArchive(void* cookie, char* buffer, size_t size)
 {
     auto* reader = static_cast<Reader*>(cookie);
+    if (reader->position <= g_unreadable && g_unreadable - reader->position < size) {
+        errno = EIO;
+        return -1;
+    }
     size_t count = reader->position < g_size ? g_size - reader->position : 0;
     if (count > size) count = size;
     memcpy(buffer, g_data + reader->position, count);
@@ -221,7 +224,9 @@ FILE* OpenArchive()
     functions.read = ReadArchive;
     functions.seek = SeekArchive;
     functions.close = CloseArchive;
-    return fopencookie(new Reader, "rb", functions);
+    FILE* file = fopencookie(new Reader, "rb", functions);
+    if (file != nullptr && g_unreadable != SIZE_MAX) setvbuf(file, nullptr, _IOFBF, 64);
+    return file;
 }
 
 // What the archive says it holds, read again with the archive library.
@@ -277,9 +282,9 @@ bool IsResultCode(int result)
 
 }  // namespace
 
-extern "C" FILE* __wrap_fopen64(const char* path, const char* mode)
+extern "C" FILE* box_fuzz_fopen64(const char* path, const char* mode)
 {
-    if (!g_extracting) return __real_fopen64(path, mode);
+    if (!g_extracting) Escaped("file opened outside an extraction", path);
     if (strcmp(path, kArchivePath) != 0 || mode[0] != 'r') {
         errno = ENOENT;
         return nullptr;
@@ -287,10 +292,10 @@ extern "C" FILE* __wrap_fopen64(const char* path, const char* mode)
     return OpenArchive();
 }
 
-extern "C" FILE* __wrap_fopen(const char* path, const char* mode)
+extern "C" FILE* box_fuzz_fopen(const char* path, const char* mode)
 {
-    if (!g_extracting) return __real_fopen(path, mode);
-    if (mode[0] == 'r') return __wrap_fopen64(path, mode);
+    if (mode[0] == 'r') return box_fuzz_fopen64(path, mode);
+    if (!g_extracting) Escaped("file made outside an extraction", path);
     CheckWrittenPath(path);
     std::string key;
     if (!Normalise(path, &key)) Escaped("\"..\" written", path);
@@ -310,9 +315,9 @@ extern "C" FILE* __wrap_fopen(const char* path, const char* mode)
     return fopencookie(new std::string(key), "wb", functions);
 }
 
-extern "C" int __wrap_mkdir(const char* path, mode_t mode)
+extern "C" int box_fuzz_mkdir(const char* path, mode_t)
 {
-    if (!g_extracting) return __real_mkdir(path, mode);
+    if (!g_extracting) Escaped("folder made outside an extraction", path);
     CheckWrittenPath(path);
     std::string key;
     if (!Normalise(path, &key)) Escaped("\"..\" made a folder", path);
@@ -325,9 +330,8 @@ extern "C" int __wrap_mkdir(const char* path, mode_t mode)
     return 0;
 }
 
-extern "C" int __wrap_stat64(const char* path, struct stat64* info)
+extern "C" int box_fuzz_stat64(const char* path, struct stat64* info)
 {
-    if (!g_extracting) return __real_stat64(path, info);
     std::string key;
     int error = ENOENT;
     const size_t length = strlen(path);
@@ -342,9 +346,8 @@ extern "C" int __wrap_stat64(const char* path, struct stat64* info)
     return 0;
 }
 
-extern "C" int __wrap_chdir(const char* path)
+extern "C" int box_fuzz_chdir(const char* path)
 {
-    if (!g_extracting) return __real_chdir(path);
     if (strcmp(path, kDestination) != 0) {
         errno = ENOENT;
         return -1;
@@ -353,19 +356,18 @@ extern "C" int __wrap_chdir(const char* path)
     return 0;
 }
 
-extern "C" int __wrap_statvfs64(const char* path, struct statvfs64* info)
+extern "C" int box_fuzz_statvfs64(const char*, struct statvfs64* info)
 {
-    if (!g_extracting) return __real_statvfs64(path, info);
     memset(info, 0, sizeof *info);
     info->f_frsize = info->f_bsize = 4096;
     info->f_bavail = info->f_bfree = kFreeBytes / 4096;
     return 0;
 }
 
-extern "C" int __wrap_futimens(int fd, const struct timespec times[2])
+extern "C" int box_fuzz_futimens(int fd, const struct timespec times[2])
 {
     // The files are cookies without a descriptor: nothing to set.
-    if (!g_extracting || fd != -1) return __real_futimens(fd, times);
+    if (fd != -1) Escaped("times set on a descriptor of no extracted file", "");
     if (times[0].tv_nsec != UTIME_OMIT) Escaped("access time changed", "");
     return 0;
 }
@@ -393,6 +395,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     g_stopped = false;
     const bool diskFills = size % 16 == 11;
     g_diskLeft = diskFills ? static_cast<uint64_t>(data[size - 1]) * 61 : UINT64_MAX;
+    g_unreadable = size % 16 == 7 ? static_cast<size_t>(data[size - 2] | data[size - 1] << 8) * 97 % size : SIZE_MAX;
 
     static double lastPercent;
     lastPercent = 0;
@@ -429,6 +432,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     if (diskFills && result == kUnzipWriteFailed && failure.entry.empty()) Escaped("full disk without the entry", "");
     if (result == kUnzipOk) {
+        g_unreadable = SIZE_MAX;  // what the archive holds, read whole
         Expected expected;
         if (!ReadExpectation(&expected)) Escaped("extracted an archive that cannot be read again", "");
         for (const auto& [key, entry] : expected.entries) {

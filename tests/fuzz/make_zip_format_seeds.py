@@ -175,6 +175,76 @@ def folder_entry(name):
     return dict(name=name, data=b"", size=0, crc=0, method=0)
 
 
+class Bits:
+    """Deflate's bit order: fields from their low bit up, Huffman codes from
+    their high bit down."""
+
+    def __init__(self):
+        self.value = 0
+        self.count = 0
+
+    def put(self, value, bits):
+        self.value |= value << self.count
+        self.count += bits
+        return self
+
+    def code(self, code, bits):
+        for k in reversed(range(bits)):
+            self.put((code >> k) & 1, 1)
+        return self
+
+    def bytes(self):
+        return self.value.to_bytes((self.count + 7) // 8 + 1, "little")
+
+
+CODE_LENGTH_ORDER = [16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15]
+
+
+def dynamic_header(literals, distances, code_lengths):
+    """A final dynamic block's header up to its code lengths, each 1 (a code
+    of one bit) or a run of 11 to 138 zeros. The code-length code gives
+    symbols 1 and 18 one bit each: 1 is "0", 18 (a run of zeros) is "1"."""
+    bits = Bits().put(1, 1).put(2, 2).put(literals - 257, 5).put(distances - 1, 5).put(14, 4)
+    for symbol in CODE_LENGTH_ORDER[:18]:
+        bits.put(1 if symbol in (1, 18) else 0, 3)
+    for length in code_lengths:
+        if length == 1:
+            bits.code(0, 1)
+        else:
+            bits.code(1, 1).put(length - 11, 7)
+    return bits.bytes()
+
+
+def inflate_error_streams():
+    """Deflate data that fail each of the inflater's header and code checks."""
+    def fixed():
+        return Bits().put(1, 1).put(1, 2)
+    literal_a = (0x30 + ord("a"), 8)
+    return {
+        # HLIT of 31: 288 literal/length codes, more than there are.
+        "too-many-symbols": Bits().put(1, 1).put(2, 2).put(31, 5).put(0, 5).put(0, 4).bytes(),
+        # A code-length code of one code of one bit: incomplete.
+        "incomplete-code-length-code": Bits().put(1, 1).put(2, 2).put(0, 5).put(0, 5).put(0, 4).put(0, 9).put(1, 3)
+                                             .bytes(),
+        # Code-length codes for 16 and 0 of one bit each, then 16 ("1"): a
+        # repeat of the previous length before there is one.
+        "repeat-first": Bits().put(1, 1).put(2, 2).put(0, 5).put(0, 5).put(0, 4)
+                              .put(1, 3).put(0, 3).put(0, 3).put(1, 3).code(1, 1).put(0, 2).bytes(),
+        # Literals 0 and 1 only: no end-of-block code.
+        "no-end-of-block": dynamic_header(257, 1, [1, 1, 138, 118]),
+        # Three literal codes of one bit.
+        "literals-oversubscribed": dynamic_header(257, 1, [1, 1, 1, 138, 115, 1, 1]),
+        # Three distance codes of one bit.
+        "distances-oversubscribed": dynamic_header(257, 3, [1, 138, 117, 1, 1, 1, 1]),
+        # Fixed codes: literal/length code 286, which does not exist.
+        "fixed-bad-length-code": fixed().code(0b11000110, 8).bytes(),
+        # Fixed codes: "a", then length 3 at distance code 30, which does not exist.
+        "fixed-bad-distance-code": fixed().code(*literal_a).code(1, 7).code(30, 5).bytes(),
+        # Fixed codes: "a", then length 3 at distance 2, before the first byte.
+        "fixed-distance-too-far": fixed().code(*literal_a).code(1, 7).code(1, 5).bytes(),
+    }
+
+
 def archive_edge_seeds():
     """Archives at the edges of what the extraction must get right."""
     target = "fuzz_zip_archive"
@@ -221,14 +291,23 @@ def archive_edge_seeds():
                file_entry(b"res/skin.xml", skin[:1500]), file_entry(b"readme.txt", TEXT[:200], method=0)]
     write(target, "edge-user-stops.zip", padded(package, 13))
     write(target, "edge-disk-fills.zip", padded(package, 11))
-    # The encryption flag on an entry the reader cannot decrypt (it is built
-    # without decryption), deflated and stored; an archive comment longer
-    # than the reader's first look back for the end record.
-    write(target, "edge-encrypted-deflated.zip", raw_archive([file_entry(b"secret.txt", TEXT[:120], flag=1)]))
-    write(target, "edge-encrypted-stored.zip",
-          raw_archive([file_entry(b"secret.bin", NOISE[:40], method=0, flag=1)]))
-    write(target, "edge-long-comment.zip", raw_archive([file_entry(b"x.txt", b"far from the end")],
-                                                       comment=TEXT[:1500]))
+
+    # For 7 modulo 16 a byte cannot be read: the one its last two bytes give
+    # (times 97, modulo its length). One in a local header, one in an
+    # entry's data, one in the directory.
+    def unreadable(entries, where):
+        plain = raw_archive(entries)
+        length = len(plain) + (7 - len(plain)) % 16
+        for value in range(65536):
+            if value * 97 % length in where:
+                return raw_archive(entries, comment=b"#" * (length - len(plain) - 2) + struct.pack("<H", value))
+        raise ValueError("no such position")
+    plain = raw_archive(package)
+    data_start = plain.index(b"bin/Corvina.exe") + len(b"bin/Corvina.exe")
+    directory = plain.index(b"PK\x01\x02")
+    for name, where in (("local-header", range(40, 50)), ("data", range(data_start + 100, data_start + 120)),
+                        ("directory", range(directory + 60, directory + 80))):
+        write(target, f"edge-unreadable-{name}.zip", unreadable(package, where))
     # A checksum that does not match, stored and deflated (one archive each:
     # the first failure ends an extraction).
     write(target, "edge-crc-stored.zip", raw_archive([
@@ -305,6 +384,17 @@ def archive_edge_seeds():
         plain = TEXT if name == "cut" else TEXT[:150] if name == "far-distance" else b"abc"
         write(target, f"edge-stream-{name}.zip",
               raw_archive([dict(file_entry(name.encode() + b".txt", plain), data=data)]))
+    # Data longer than the reader's 16 KiB input buffer: the inflater stops
+    # for input in the middle of codes and stored blocks, and goes on.
+    pick = random.Random(16384)
+    letters = bytes(pick.choice(b"abcdefghijklmnopqrstuvwxyz ") for _ in range(28000))
+    write(target, "edge-input-chunks-deflated.zip", raw_archive([file_entry(b"letters.txt", letters)]))
+    write(target, "edge-input-chunks-stored-blocks.zip", raw_archive([
+        dict(file_entry(b"stored-blocks.bin", letters[:17000]), data=deflated(letters[:17000], 0))]))
+    write(target, "edge-input-chunks-stored.zip", raw_archive([file_entry(b"stored.bin", letters[:17000], method=0)]))
+    for name, data in inflate_error_streams().items():
+        write(target, f"edge-inflate-{name}.zip",
+              raw_archive([dict(file_entry(name.encode() + b".txt", b"abc"), data=data)]))
     # Zip64 throughout, streamed (zipfile writes Zip64 descriptors then).
     write(target, "edge-zip64-streamed.zip", with_zip64_end(archive([
         (entry("bin/Box.exe"), TEXT[:200]),
