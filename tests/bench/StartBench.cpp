@@ -18,12 +18,15 @@
 //                                     first the progress page's first 500 ms
 //
 // Prints one line of figures (milliseconds) on stdout, one a phase for
-// smooth.
+// smooth; with BOX_BENCH_STRETCH set, smooth also prints what each phase's
+// worst stretch was made of: message/wParam:milliseconds+start in the stretch.
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -219,6 +222,7 @@ struct PhaseFigures {
     double worstSlide = 0;    // a slide's first to last tick, plus one frame
     double worstFrame = 0;    // between two ticks of a slide
     double nominalSlide = 0;
+    std::string worstStretchParts;  // what the worst stretch was made of
 };
 
 // Runs the wizard's loop until `done`, the carousel sliding back to back,
@@ -230,6 +234,7 @@ PhaseFigures Watch(SetupingWnd& wizard, const std::atomic<bool>& done)
     PhaseFigures figures;
     const double start = Now();
     double stretchStart = -1;
+    std::string parts;  // the current stretch's messages: id/wParam and milliseconds
     std::vector<double> ticks;
     auto endSlide = [&] {
         if (ticks.size() < 2) return;
@@ -251,10 +256,16 @@ PhaseFigures Watch(SetupingWnd& wizard, const std::atomic<bool>& done)
             endSlide();
             if (stretchStart < 0) stretchStart = Now();
             wizard.background->OnSwitchTimer();
+            parts += " switch";
         }
         if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (stretchStart >= 0) figures.worstStretch = std::max(figures.worstStretch, Now() - stretchStart);
+            const double stretch = stretchStart >= 0 ? Now() - stretchStart : 0;
+            if (stretch > figures.worstStretch) {
+                figures.worstStretch = stretch;
+                figures.worstStretchParts = parts;
+            }
             stretchStart = -1;
+            parts.clear();
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
             continue;
         }
@@ -274,6 +285,10 @@ PhaseFigures Watch(SetupingWnd& wizard, const std::atomic<bool>& done)
             figures.worstMessageAt = before - start;
         }
         if (moveTick) ticks.push_back(after);
+        char part[64];
+        snprintf(part, sizeof part, " %x/%x:%.1f+%.1f", message.message, static_cast<unsigned>(message.wParam),
+                 after - before, before - stretchStart);
+        parts += part;
     }
     figures.seconds = (Now() - start) / 1000.0;
     return figures;
@@ -286,6 +301,7 @@ void PrintPhase(const char* phase, const PhaseFigures& f)
            phase, f.seconds, f.messages, f.worstStretch, f.worstMessage, f.slides, f.ticks, f.worstSlide,
            f.nominalSlide, f.worstFrame, f.worstMessageId, static_cast<unsigned>(f.worstMessageWParam),
            f.worstMessageAt);
+    if (getenv("BOX_BENCH_STRETCH") != nullptr) printf("  worst stretch:%s\n", f.worstStretchParts.c_str());
     fflush(stdout);
 }
 

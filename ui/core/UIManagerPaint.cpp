@@ -26,6 +26,7 @@ RECT CUIManager::LayoutRect() const
 bool CUIManager::UpdateLayout()
 {
     m_updateNeeded = false;
+    const bool layeredChangedBefore = m_layeredChanged;
     if (m_root->IsUpdateNeeded()) {
         // The client size may have changed with the layout: the buffers are
         // made again at the new size.
@@ -52,7 +53,11 @@ bool CUIManager::UpdateLayout()
         m_firstLayout = false;
         EmitNotify(m_root, L"windowinit");
     }
-    if (m_layered && m_layeredChanged) {
+    // Only a change this layout made (it sized the window, say) ends the
+    // paint: one from before is the paint's own to handle, and waiting for
+    // a layout that changes nothing would wait for ever while anything
+    // moves, every tick needing a layout again.
+    if (m_layered && m_layeredChanged && !layeredChangedBefore) {
         InvalidateWindow();
         return false;
     }
@@ -83,13 +88,11 @@ void CUIManager::OnPaint()
     // The buffer may still be on its way to the screen.
     WaitForPresenter();
 
-    if (m_updateNeeded) {
-        if (!UpdateLayout()) {
-            m_painting = false;
-            ::ValidateRect(m_window, nullptr);
-            return;
-        }
-    } else if (m_layered && m_layeredChanged) {
+    if (m_updateNeeded && !UpdateLayout()) {
+        m_painting = false;
+        return;
+    }
+    if (m_layered && m_layeredChanged) {
         if (m_offscreenDib.Pixels() != nullptr) {
             std::memset(m_offscreenDib.Pixels(), 0,
                         static_cast<size_t>(m_offscreenDib.Width()) * m_offscreenDib.Height() * 4);
@@ -110,10 +113,11 @@ void CUIManager::OnPaint()
     }
 
     if (m_layered) {
-        // The layout above may have added damage: take all of it.
+        // The layout above may have added damage, or sized the window:
+        // take all of it, at the size the window has now.
+        ::GetClientRect(m_window, &client);
         ::IntersectRect(&paint, &m_dirty, &client);
         ::SetRectEmpty(&m_dirty);
-        ::ValidateRect(m_window, nullptr);
         if (!::IsRectEmpty(&paint)) {
             EnsureOffscreen(m_paintDC);
             PaintRect(paint, nullptr);

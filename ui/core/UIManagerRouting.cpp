@@ -309,6 +309,11 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) && m_focusNeeded) InvalidateWindow();
         break;
     case WM_PAINT:
+        // A layered window's pixels are the buffer's, not the system's: what
+        // the system invalidated is dropped here, and the paint takes only
+        // our own damage. The flush timer's paints skip this call, which is
+        // a round trip to the window server on every frame.
+        if (m_layered) ::ValidateRect(m_window, nullptr);
         OnPaint();
         result = 0;
         return true;
@@ -356,11 +361,16 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         if (wParam == kLayeredTimerId && m_layered) {
             // While the last frame is still being handed over, the damage
             // waits for the next tick instead of the thread for the frame.
+            // The timer stops on the first tick with nothing to paint, not
+            // after each paint: while something moves, damage comes every
+            // frame, and setting and killing the timer for each is two more
+            // round trips to the window server.
             const bool presenting = m_presenter && m_presenter->Busy();
-            if (!presenting && !::IsRectEmpty(&m_dirty) && !::IsIconic(m_window)) OnPaint();
             if (::IsRectEmpty(&m_dirty)) {
                 ::KillTimer(m_window, kLayeredTimerId);
                 m_layeredTimerRunning = false;
+            } else if (!presenting && !::IsIconic(m_window)) {
+                OnPaint();
             }
             result = 0;
             return true;

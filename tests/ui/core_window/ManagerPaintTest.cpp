@@ -147,7 +147,7 @@ TEST_F(PaintFixture, LayeredBufferCarriesAlpha)
     EXPECT_NEAR(static_cast<int>((blended >> 16) & 0xFF), 127, 1);
     EXPECT_NEAR(static_cast<int>((blended >> 8) & 0xFF), 128, 1);
 
-    // Invalidation only grows the dirty rectangle; the 10 ms timer flushes it.
+    // Invalidation only grows the dirty rectangle; the flush timer paints it.
     child->SetBkColor(0xFF0000FF);
     for (int i = 0; i < 50 && Layered(30, 20) != 0xFF0000FFu; ++i) {
         ::Sleep(10);
@@ -272,4 +272,45 @@ TEST(LayeredFrames, FollowTheWindowWhileItIsDraggedResizedAndClosed)
 
     frame(1);
     window.reset();  // a frame is most likely still in flight
+}
+
+TEST(LayeredFrames, KeepComingWhenTheWindowIsResizedWhileSomethingMoves)
+{
+    // A carousel changes the layout on every tick. A resize (a restore from
+    // the taskbar, for one) must not stop the frames: the window would show
+    // its old pixels for as long as the carousel runs.
+    auto window = std::make_unique<HostWindow>();
+    ASSERT_TRUE(window->Create(200, 100, WS_EX_LAYERED));
+    auto* root = new CContainerUI;
+    auto* child = new CControlUI;
+    child->SetFloat(true);
+    child->SetFixedXY({10, 10});
+    child->SetFixedWidth(40);
+    child->SetFixedHeight(20);
+    root->SetBkColor(0xFFFF0000);
+    root->Add(child);
+    window->manager.AttachTree(root);
+    window->manager.SetLayered(true);
+    window->manager.PaintNow();
+
+    ::SetWindowPos(window->GetHWND(), nullptr, 0, 0, 190, 95, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Each tick of the flush timer comes after the layout changed again. A
+    // tick may find the last frame still on its way and leave the damage
+    // for the next one, so a frame gets a few ticks.
+    int shown = 0;
+    for (int i = 0; i < 10; ++i) {
+        const DWORD colour = i % 2 == 0 ? 0xFF00FF00 : 0xFF0000FF;
+        child->SetBkColor(colour);
+        for (int tick = 0; tick < 20; ++tick) {
+            child->SetFixedXY({10 + tick % 2 * 2, 10});
+            window->Send(WM_TIMER, CUIManager::kLayeredTimerId);
+            const CDibSection& buffer = window->manager.GetLayeredBuffer();
+            if (buffer.Pixels() != nullptr && buffer.Width() == 190 && buffer.Row(20)[30] == colour) {
+                ++shown;
+                break;
+            }
+            ::Sleep(5);
+        }
+    }
+    EXPECT_EQ(shown, 10) << "frames painted while the layout kept changing after a resize";
 }
