@@ -8,6 +8,9 @@
 //                                     one carousel slide of the wizard while
 //                                     a download from <url> runs, reporting
 //                                     progress to the wizard
+//   start_bench idle <milliseconds>   a bare window's loop with a 10 ms
+//                                     timer that does nothing: its longest
+//                                     busy stretch, the floor beside smooth
 //   start_bench smooth <Install.exe> <url> <dir> <package.zip>
 //                                     the wizard's progress page through a
 //                                     whole download from <url>, then the
@@ -126,6 +129,43 @@ int Floor()
     if (window == nullptr) return 1;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    return 0;
+}
+
+// The floor under the busy stretches: a bare window whose 10 ms timer does
+// nothing, run beside the wizard in the same run. Its own stretches are what
+// any Wine window loses on this machine under that load (the window server's
+// answers, the scheduler, the host), with no work of ours in them.
+int IdleLoop(DWORD milliseconds)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"IdleWindow";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(WS_EX_NOACTIVATE, L"IdleWindow", L"idle", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (window == nullptr || SetTimer(window, 1, 10, nullptr) == 0) return 1;
+    const double start = Now();
+    double stretchStart = -1, worstStretch = 0, worstMessage = 0;
+    size_t messages = 0;
+    MSG message;
+    while (Now() - start < milliseconds) {
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (stretchStart >= 0) worstStretch = std::max(worstStretch, Now() - stretchStart);
+            stretchStart = -1;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            continue;
+        }
+        const double before = Now();
+        if (stretchStart < 0) stretchStart = before;
+        DispatchMessageW(&message);
+        worstMessage = std::max(worstMessage, Now() - before);
+        ++messages;
+    }
+    printf("idle window seconds %.1f messages %zu busy-worst %.2f message-worst %.2f\n", (Now() - start) / 1000.0,
+           messages, worstStretch, worstMessage);
+    DestroyWindow(window);
     return 0;
 }
 
@@ -365,6 +405,7 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc >= 3 && wcscmp(argv[1], L"name") == 0) return NameWindow(argv[2]);
     if (argc >= 2 && wcscmp(argv[1], L"floor") == 0) return Floor();
+    if (argc >= 3 && wcscmp(argv[1], L"idle") == 0) return IdleLoop(wcstoul(argv[2], nullptr, 10));
     if (argc >= 5 && wcscmp(argv[1], L"carousel") == 0) {
         char url[512] = {};
         WideCharToMultiByte(CP_UTF8, 0, argv[3], -1, url, sizeof url, nullptr, nullptr);
@@ -376,6 +417,6 @@ int wmain(int argc, wchar_t** argv)
         return Smooth(argv[2], url, argv[4], argv[5]);
     }
     fprintf(stderr, "usage: start_bench name <Install.exe> | floor | carousel <Install.exe> <url> <dir>"
-                    " | smooth <Install.exe> <url> <dir> <package.zip>\n");
+                    " | idle <milliseconds> | smooth <Install.exe> <url> <dir> <package.zip>\n");
     return 2;
 }
