@@ -358,15 +358,16 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         result = 0;
         return true;
     case WM_TIMER:
-        if (wParam == kLayeredTimerId && m_layered) {
+        if (wParam == kLayeredTimerId) {
             // While the last frame is still being handed over, the damage
             // waits for the next tick instead of the thread for the frame.
             // The timer stops on the first tick with nothing to paint, not
             // after each paint: while something moves, damage comes every
             // frame, and setting and killing the timer for each is two more
-            // round trips to the window server.
+            // round trips to the window server. A window no longer layered
+            // paints through WM_PAINT: its timer stops too.
             const bool presenting = m_presenter && m_presenter->Busy();
-            if (::IsRectEmpty(&m_dirty)) {
+            if (!m_layered || ::IsRectEmpty(&m_dirty)) {
                 ::KillTimer(m_window, kLayeredTimerId);
                 m_layeredTimerRunning = false;
             } else if (!presenting && !::IsIconic(m_window)) {

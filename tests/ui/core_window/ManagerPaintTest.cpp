@@ -314,3 +314,29 @@ TEST(LayeredFrames, KeepComingWhenTheWindowIsResizedWhileSomethingMoves)
     }
     EXPECT_EQ(shown, 10) << "frames painted while the layout kept changing after a resize";
 }
+
+TEST(LayeredFrames, StopTheirTimerWhenTheWindowIsLayeredNoMore)
+{
+    // The flush timer runs while damage keeps coming; a window that stops
+    // being layered mid-way paints through WM_PAINT, and a timer left
+    // behind would wake its thread every 10 ms for as long as it lives.
+    auto window = std::make_unique<HostWindow>();
+    ASSERT_TRUE(window->Create(200, 100, WS_EX_LAYERED));
+    auto* root = new CContainerUI;
+    root->SetBkColor(0xFFFF0000);
+    window->manager.AttachTree(root);
+    window->manager.SetLayered(true);
+    window->manager.PaintNow();
+    for (int i = 0; i < 5; ++i) {
+        root->SetBkColor(i % 2 == 0 ? 0xFF00FF00 : 0xFF0000FF);
+        ::Sleep(12);
+        window->Pump();
+    }
+    root->SetBkColor(0xFFFFFFFF);  // damage pending as the style changes
+    window->manager.SetLayered(false);
+    for (int i = 0; i < 5; ++i) {
+        ::Sleep(12);
+        window->Pump();
+    }
+    EXPECT_FALSE(::KillTimer(window->GetHWND(), CUIManager::kLayeredTimerId)) << "the flush timer still runs";
+}
