@@ -68,7 +68,7 @@ for _ in 1 2 3; do
   "$BOX_WINE" "$bench" idle 11000 2>/dev/null | sed 's/^/whole run (ms): /' >"$work/idle.txt" &
   idle_pid=$!
   "$BOX_WINE" "$bench" smooth "$install_exe" "http://127.0.0.1:$port/package.zip" "$win_target" "$win_target\\temp.zip" 2>/dev/null |
-    grep -E '^(page|download|extraction) seconds' | sed 's/^/whole run (ms): /'
+    grep -E '^(page|download|extraction) seconds|^  worst stretch' | sed 's/^/whole run (ms): /'
   wait "$idle_pid" || true
   cat "$work/idle.txt"
   read -r busy_after steal_after < <(cpu_times)
