@@ -52,6 +52,31 @@ HostWindow* PaintFixture::s_window = nullptr;
 
 DWORD Layered0(const CUIManager& manager) { return manager.GetLayeredBuffer().Row(0)[0]; }
 
+// A layered 200 x 100 window of its own: red, with a floating 40 x 20 child
+// at (10, 10), painted once.
+struct LayeredWindow {
+    bool Open()
+    {
+        window = std::make_unique<HostWindow>();
+        if (!window->Create(200, 100, WS_EX_LAYERED)) return false;
+        root = new CContainerUI;
+        child = new CControlUI;
+        child->SetFloat(true);
+        child->SetFixedXY({10, 10});
+        child->SetFixedWidth(40);
+        child->SetFixedHeight(20);
+        root->SetBkColor(0xFFFF0000);
+        root->Add(child);
+        window->manager.AttachTree(root);
+        window->manager.SetLayered(true);
+        window->manager.PaintNow();
+        return true;
+    }
+    std::unique_ptr<HostWindow> window;
+    CContainerUI* root = nullptr;
+    CControlUI* child = nullptr;
+};
+
 }  // namespace
 
 TEST_F(PaintFixture, OffscreenBufferHoldsBackgroundChildAndBorder)
@@ -227,19 +252,10 @@ TEST(LayeredFrames, FollowTheWindowWhileItIsDraggedResizedAndClosed)
     // this one goes on moving and resizing the window: no frame may put the
     // window back where it was when the frame was painted, and closing the
     // window with a frame in flight must neither hang nor crash.
-    auto window = std::make_unique<HostWindow>();
-    ASSERT_TRUE(window->Create(200, 100, WS_EX_LAYERED));
-    auto* root = new CContainerUI;
-    auto* child = new CControlUI;
-    child->SetFloat(true);
-    child->SetFixedXY({10, 10});
-    child->SetFixedWidth(40);
-    child->SetFixedHeight(20);
-    root->SetBkColor(0xFFFF0000);
-    root->Add(child);
-    window->manager.AttachTree(root);
-    window->manager.SetLayered(true);
-    window->manager.PaintNow();
+    LayeredWindow layered;
+    ASSERT_TRUE(layered.Open());
+    auto& window = layered.window;
+    CControlUI* child = layered.child;
 
     auto frame = [&](int i) {
         child->SetBkColor(i % 2 == 0 ? 0xFF00FF00 : 0xFF0000FF);
@@ -279,19 +295,10 @@ TEST(LayeredFrames, KeepComingWhenTheWindowIsResizedWhileSomethingMoves)
     // A carousel changes the layout on every tick. A resize (a restore from
     // the taskbar, for one) must not stop the frames: the window would show
     // its old pixels for as long as the carousel runs.
-    auto window = std::make_unique<HostWindow>();
-    ASSERT_TRUE(window->Create(200, 100, WS_EX_LAYERED));
-    auto* root = new CContainerUI;
-    auto* child = new CControlUI;
-    child->SetFloat(true);
-    child->SetFixedXY({10, 10});
-    child->SetFixedWidth(40);
-    child->SetFixedHeight(20);
-    root->SetBkColor(0xFFFF0000);
-    root->Add(child);
-    window->manager.AttachTree(root);
-    window->manager.SetLayered(true);
-    window->manager.PaintNow();
+    LayeredWindow layered;
+    ASSERT_TRUE(layered.Open());
+    auto& window = layered.window;
+    CControlUI* child = layered.child;
 
     ::SetWindowPos(window->GetHWND(), nullptr, 0, 0, 190, 95, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // Each tick of the flush timer comes after the layout changed again. A
@@ -320,13 +327,10 @@ TEST(LayeredFrames, StopTheirTimerWhenTheWindowIsLayeredNoMore)
     // The flush timer runs while damage keeps coming; a window that stops
     // being layered mid-way paints through WM_PAINT, and a timer left
     // behind would wake its thread every 10 ms for as long as it lives.
-    auto window = std::make_unique<HostWindow>();
-    ASSERT_TRUE(window->Create(200, 100, WS_EX_LAYERED));
-    auto* root = new CContainerUI;
-    root->SetBkColor(0xFFFF0000);
-    window->manager.AttachTree(root);
-    window->manager.SetLayered(true);
-    window->manager.PaintNow();
+    LayeredWindow layered;
+    ASSERT_TRUE(layered.Open());
+    auto& window = layered.window;
+    CControlUI* root = layered.root;
     for (int i = 0; i < 5; ++i) {
         root->SetBkColor(i % 2 == 0 ? 0xFF00FF00 : 0xFF0000FF);
         ::Sleep(12);
