@@ -2,19 +2,12 @@
 
 namespace SkinUI {
 
-namespace {
-
-using UpdateIndirectProc = BOOL(WINAPI*)(HWND, const UPDATELAYEREDWINDOWINFO*);
-
-UpdateIndirectProc UpdateIndirect()
+UpdateLayeredIndirectProc UpdateLayeredIndirect()
 {
-    // Looked up rather than linked: user32 has it from Vista on only.
-    static const UpdateIndirectProc proc = reinterpret_cast<UpdateIndirectProc>(
+    static const UpdateLayeredIndirectProc proc = reinterpret_cast<UpdateLayeredIndirectProc>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "UpdateLayeredWindowIndirect")));
     return proc;
 }
-
-}  // namespace
 
 CLayeredPresenter::CLayeredPresenter(HWND window, UINT refusedMessage)
     : m_window(window), m_refusedMessage(refusedMessage)
@@ -35,7 +28,7 @@ CLayeredPresenter::~CLayeredPresenter()
 
 bool CLayeredPresenter::Start()
 {
-    if (UpdateIndirect() == nullptr) return false;
+    if (UpdateLayeredIndirect() == nullptr) return false;
     m_thread = ::CreateThread(nullptr, 64 * 1024, Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     return m_thread != nullptr;
 }
@@ -96,7 +89,7 @@ void CLayeredPresenter::Loop()
         info.pblend = &blend;
         info.dwFlags = ULW_ALPHA;
         info.prcDirty = &dirty;
-        const bool shown = UpdateIndirect()(m_window, &info) != FALSE;
+        const bool shown = UpdateLayeredIndirect()(m_window, &info) != FALSE;
 
         ::AcquireSRWLockExclusive(&m_lock);
         m_busy.store(false, std::memory_order_release);

@@ -19,6 +19,11 @@
 
 namespace SkinUI {
 
+using UpdateLayeredIndirectProc = BOOL(WINAPI*)(HWND, const UPDATELAYEREDWINDOWINFO*);
+// UpdateLayeredWindowIndirect, looked up rather than linked (user32 has it
+// from Vista on only); null where it is missing.
+UpdateLayeredIndirectProc UpdateLayeredIndirect();
+
 class CLayeredPresenter {
 public:
     CLayeredPresenter(HWND window, UINT refusedMessage);

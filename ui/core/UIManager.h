@@ -295,6 +295,9 @@ private:
     void ApplyLayeredMask(const RECT& paint);
     void FlushLayered(const RECT& paint);
     bool FlushLayeredWhole();
+    // The buffer to the screen at the window's place, `size` big: only the
+    // `dirty` part when given (UpdateLayeredWindowIndirect), else whole.
+    bool UpdateLayeredFrame(SIZE size, const RECT* dirty);
     // No frame of this window is in flight on the presenting thread.
     void WaitForPresenter() const;
     RECT LayoutRect() const;

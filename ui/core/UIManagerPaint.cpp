@@ -303,11 +303,7 @@ void CUIManager::ApplyLayeredMask(const RECT& paint)
 
 void CUIManager::FlushLayered(const RECT& paint)
 {
-    // Looked up rather than linked: user32 has it from Vista on only.
-    using UpdateIndirectProc = BOOL(WINAPI*)(HWND, const UPDATELAYEREDWINDOWINFO*);
-    static const UpdateIndirectProc updateIndirect = reinterpret_cast<UpdateIndirectProc>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "UpdateLayeredWindowIndirect")));
-    if (!m_layeredPartialUpdate || updateIndirect == nullptr) {
+    if (!m_layeredPartialUpdate || UpdateLayeredIndirect() == nullptr) {
         m_layeredOnScreen = FlushLayeredWhole();
         return;
     }
@@ -323,12 +319,30 @@ void CUIManager::FlushLayered(const RECT& paint)
             return;
         }
     }
+    // Refused (the window's size changed under the dirty rectangle, for
+    // one): update the whole window instead.
+    m_layeredOnScreen = UpdateLayeredFrame(GetClientSize(), &paint) || FlushLayeredWhole();
+}
+
+bool CUIManager::FlushLayeredWhole()
+{
+    if (!m_offscreenDC) return false;
+    SIZE size = GetClientSize();
+    if (size.cx != m_offscreenDib.Width() || size.cy != m_offscreenDib.Height()) return false;
+    return UpdateLayeredFrame(size, nullptr);
+}
+
+bool CUIManager::UpdateLayeredFrame(SIZE size, const RECT* dirty)
+{
     RECT window;
     ::GetWindowRect(m_window, &window);
     POINT destination = {window.left, window.top};
-    SIZE size = GetClientSize();
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, m_layeredOpacity, AC_SRC_ALPHA};
+    if (dirty == nullptr) {
+        return ::UpdateLayeredWindow(m_window, nullptr, &destination, &size, m_offscreenDC.Get(), &source, 0, &blend,
+                                     ULW_ALPHA) != FALSE;
+    }
     UPDATELAYEREDWINDOWINFO info = {};
     info.cbSize = sizeof(info);
     info.pptDst = &destination;
@@ -337,24 +351,8 @@ void CUIManager::FlushLayered(const RECT& paint)
     info.pptSrc = &source;
     info.pblend = &blend;
     info.dwFlags = ULW_ALPHA;
-    info.prcDirty = &paint;
-    // Refused (the window's size changed under the dirty rectangle, for
-    // one): update the whole window instead.
-    m_layeredOnScreen = updateIndirect(m_window, &info) != FALSE || FlushLayeredWhole();
-}
-
-bool CUIManager::FlushLayeredWhole()
-{
-    if (!m_offscreenDC) return false;
-    RECT window;
-    ::GetWindowRect(m_window, &window);
-    POINT destination = {window.left, window.top};
-    SIZE size = GetClientSize();
-    if (size.cx != m_offscreenDib.Width() || size.cy != m_offscreenDib.Height()) return false;
-    POINT source = {0, 0};
-    BLENDFUNCTION blend = {AC_SRC_OVER, 0, m_layeredOpacity, AC_SRC_ALPHA};
-    return ::UpdateLayeredWindow(m_window, nullptr, &destination, &size, m_offscreenDC.Get(), &source, 0, &blend,
-                                 ULW_ALPHA) != FALSE;
+    info.prcDirty = dirty;
+    return UpdateLayeredIndirect()(m_window, &info) != FALSE;
 }
 
 void CUIManager::WaitForPresenter() const
