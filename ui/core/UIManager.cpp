@@ -250,6 +250,10 @@ void CUIManager::SetOpacity(BYTE opacity)
 void CUIManager::SetLayered(bool layered)
 {
     if (m_layered == layered) return;
+    // A frame still on its way would be handed to the system after the
+    // style changed under it, and could leave the window's surface layered
+    // while its style says otherwise.
+    WaitForPresenter();
     m_layered = layered;
     if (m_window != nullptr) {
         LONG_PTR exStyle = ::GetWindowLongPtrW(m_window, GWL_EXSTYLE);
