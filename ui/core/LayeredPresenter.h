@@ -10,7 +10,10 @@
 //
 // Frames go out with the window's current position and size (no pptDst, no
 // psize): a frame handed over while the user drags the window must not pull
-// it back to where it was when the frame was painted. A frame the system
+// it back to where it was when the frame was painted. Wine still reads the
+// rectangle when the frame starts and writes it when the frame ends, so the
+// window's thread lets a frame in flight end before it moves the window
+// (see WM_WINDOWPOSCHANGING in the manager). A frame the system
 // refuses (the window changed size under it) is reported to the window with
 // `refusedMessage`, so that its own thread can update it whole.
 #include <windows.h>

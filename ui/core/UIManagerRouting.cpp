@@ -302,6 +302,20 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_ERASEBKGND:
         result = 1;
         return true;
+    case WM_WINDOWPOSCHANGING: {
+        // A frame in flight would undo a move or resize made meanwhile: Wine
+        // reads the window's rectangle when the frame starts and writes it
+        // back when the frame is shown. So the window's own thread lets the
+        // frame end first. A message sent from another thread is left alone:
+        // it may come from the presenting thread, which would then wait for
+        // this one.
+        const UINT still = SWP_NOMOVE | SWP_NOSIZE;
+        if (m_presenter && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & still) != still &&
+            !::InSendMessage()) {
+            WaitForPresenter();
+        }
+        break;
+    }
     case WM_WINDOWPOSCHANGED:
         // The focus a hidden window was denied is given on the paint after
         // it shows (by ShowWindow or SetWindowPos); a layered window paints

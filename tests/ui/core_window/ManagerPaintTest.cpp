@@ -344,3 +344,31 @@ TEST(LayeredFrames, StopTheirTimerWhenTheWindowIsLayeredNoMore)
     }
     EXPECT_FALSE(::KillTimer(window->GetHWND(), CUIManager::kLayeredTimerId)) << "the flush timer still runs";
 }
+
+TEST(LayeredFrames, LeaveAMoveOrResizeMadeWhileOneIsInFlightAsItWas)
+{
+    // Each move or resize comes right after a frame was handed over, while
+    // it is most likely still on its way: the window must end up where it
+    // was put, not where it was when its frame started.
+    LayeredWindow layered;
+    ASSERT_TRUE(layered.Open());
+    auto& window = layered.window;
+    int undone = 0;
+    auto check = [&](int i, const RECT& expected) {
+        layered.child->SetBkColor(i % 2 == 0 ? 0xFF00FF00 : 0xFF0000FF);
+        window->Send(WM_TIMER, CUIManager::kLayeredTimerId);
+        ::SetWindowPos(window->GetHWND(), nullptr, expected.left, expected.top, expected.right - expected.left,
+                       expected.bottom - expected.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        window->manager.PaintNow();
+        RECT rect;
+        ::GetWindowRect(window->GetHWND(), &rect);
+        if (!::EqualRect(&rect, &expected)) ++undone;
+    };
+    for (int i = 0; i < 200; ++i) {
+        const int x = 100 + i % 50;
+        const int y = 60 + i % 30;
+        check(i, {x, y, x + 200, y + 100});
+    }
+    for (int i = 0; i < 60; ++i) check(i, {100, 60, 100 + 200 - i % 20, 60 + 100 - i % 10});
+    EXPECT_EQ(undone, 0) << "moves or resizes undone by a frame in flight";
+}
