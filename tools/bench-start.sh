@@ -11,7 +11,10 @@
 #             frame, and the longest the UI thread was busy at a stretch
 #   whole run: the same over a whole download of a 200 MB package at 20 MB/s
 #             and its whole extraction, the carousel sliding back to back;
-#             the worst stretch and the worst slide of each phase
+#             the worst stretch and the worst slide of each phase; under
+#             Wine on Linux also the worst stretch less the time the thread
+#             waited in it for a CPU (the kernel's own account), what the
+#             thread itself held the loop for
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$box_root/tools/xvfb.sh"
