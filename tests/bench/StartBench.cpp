@@ -22,7 +22,8 @@
 //
 // Prints one line of figures (milliseconds) on stdout, one a phase for
 // smooth; with BOX_BENCH_STRETCH set, smooth also prints what each phase's
-// worst stretch was made of: message/wParam:milliseconds+start in the stretch.
+// worst stretch was made of: message/wParam:milliseconds (of which on a CPU,
+// and waiting for one)+start in the stretch.
 #include <windows.h>
 
 #include <algorithm>
@@ -433,6 +434,7 @@ PhaseFigures Watch(SetupingWnd& wizard, const std::atomic<bool>& done)
         double before = Now();
         if (stretchStart < 0) beginStretch(before);
         bool moveTick = message.message == WM_TIMER && message.wParam == MovingContainer::kMoveTimerId;
+        const SchedClock::Times timesBefore = keepParts ? sched.Read() : SchedClock::Times{};
         if (!CUIManager::PreTranslateMessage(&message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
@@ -447,9 +449,10 @@ PhaseFigures Watch(SetupingWnd& wizard, const std::atomic<bool>& done)
         }
         if (moveTick) ticks.push_back(after);
         if (keepParts) {
-            char part[64];
-            snprintf(part, sizeof part, " %x/%x:%.1f+%.1f", message.message, static_cast<unsigned>(message.wParam),
-                     after - before, before - stretchStart);
+            const SchedClock::Times in = sched.Read() - timesBefore;
+            char part[80];
+            snprintf(part, sizeof part, " %x/%x:%.1f(cpu %.1f wait %.1f)+%.1f", message.message,
+                     static_cast<unsigned>(message.wParam), after - before, in.ran, in.waited, before - stretchStart);
             parts += part;
         }
     }
