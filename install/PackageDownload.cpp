@@ -24,6 +24,13 @@ constexpr long kMaxRedirects = 10;
 // and under Wine each one passes through the server: a 150 MB package took
 // three times as long as with this buffer.
 constexpr long kReceiveBufferBytes = 512 * 1024;
+// The socket's own receive buffer, fixed rather than left to the system's
+// tuning. Under Wine a 150 MB package took 0.55-0.7 s with the tuned buffer
+// and 0.21-0.23 s with a fixed one (any size from 256 KiB up), as fast as a
+// bare Winsock loop. A fixed buffer is also the largest window the
+// connection offers, so it is as large as Windows' own tuning goes by
+// default: a distant server on a fast line is not held back.
+constexpr int kSocketReceiveBytes = 16 * 1024 * 1024;
 constexpr size_t kWriteBufferBytes = 1024 * 1024;
 
 struct EasyHandleCleanup {
@@ -95,6 +102,14 @@ int64_t FileLength(const wchar_t* path)
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+int FixReceiveBuffer(void*, curl_socket_t socket, curlsocktype)
+{
+    // A system that refuses the size keeps its own: never a reason to fail.
+    int bytes = kSocketReceiveBytes;
+    setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+    return CURL_SOCKOPT_OK;
+}
+
 void DebugOutputTransferError(CURLcode result)
 {
     char message[1024] = {};
@@ -161,6 +176,7 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, FixReceiveBuffer);
 
     std::unique_ptr<FILE, FileCloser> file(_wfopen(path, L"ab"));
     if (!file) {

@@ -64,9 +64,10 @@ long long BareDownload(const std::string& url, const std::wstring& path)
     int connected = sock == INVALID_SOCKET ? -1 : connect(sock, address->ai_addr, static_cast<int>(address->ai_addrlen));
     freeaddrinfo(address);
     if (connected != 0) return -1;
-    // The receive buffer our transfer asks of curl.
+    // The socket's receive buffer and the reads our transfer asks of curl.
+    int socketBytes = 16 * 1024 * 1024;
+    setsockopt(sock, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&socketBytes), sizeof socketBytes);
     int bufferBytes = 512 * 1024;
-    setsockopt(sock, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferBytes), sizeof bufferBytes);
     std::string request = "GET " + target + " HTTP/1.1\r\nHost: " + hostPort + "\r\nConnection: close\r\n\r\n";
     send(sock, request.data(), static_cast<int>(request.size()), 0);
 
