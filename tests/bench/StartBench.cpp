@@ -64,10 +64,11 @@ double Now()
 // first two figures of /proc/thread-self/schedstat): the time it ran, and the
 // time it waited for a CPU while it could have run. A stretch less the wait
 // is the time the thread was busy: working, or waiting for the answers it
-// asked for, or held by the host (steal, which no guest sees). Read with the
-// kernel's own calls: a file opened through Wine is opened by Wine's server,
-// and "thread-self" would then be the server's. Only under Wine on Linux,
-// where 32-bit code may make them; elsewhere unavailable (negative).
+// asked for, or stopped by the host (steal, which the guest counts only per
+// CPU, never per thread). Read with the kernel's own calls: a file opened
+// through Wine is opened by Wine's server, and "thread-self" would then be
+// the server's. Only under Wine on Linux, where 32-bit code may make them;
+// elsewhere unavailable (negative).
 class SchedClock {
 public:
     struct Times {
