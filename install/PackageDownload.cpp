@@ -25,7 +25,7 @@ constexpr long kMaxRedirects = 10;
 // three times as long as with this buffer.
 constexpr long kReceiveBufferBytes = 512 * 1024;
 // The socket's own receive buffer, fixed rather than left to the system's
-// tuning. Under Wine a 150 MB package took 0.55-0.7 s with the tuned buffer
+// tuning. Under Wine a 150 MB package took 0.52-0.72 s with the tuned buffer
 // and 0.21-0.24 s with a fixed one (any size from 256 KiB up), as fast as a
 // bare Winsock loop. A fixed buffer is also the largest window the
 // connection offers, so it is as large as Windows' own tuning goes by
