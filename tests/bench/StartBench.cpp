@@ -136,6 +136,7 @@ private:
 // The worst of a loop's stretches less the time the thread waited for a CPU
 // in each: what the thread itself held the loop for.
 struct HeldFigures {
+    bool counted = false;  // the kernel's account could be read
     double worst = 0;
     double stretch = 0;  // the stretch it came from
     SchedClock::Times in;  // what the thread did in it
@@ -149,9 +150,9 @@ struct HeldFigures {
     }
     // " held-worst 3.20 (stretch 12.10 waited 8.90 ran 2.10)", or nothing
     // where the kernel's account cannot be read.
-    std::string Text(const SchedClock& clock) const
+    std::string Text() const
     {
-        if (!clock.Available()) return {};
+        if (!counted) return {};
         char text[128];
         snprintf(text, sizeof text, " held-worst %.2f (stretch %.2f waited %.2f ran %.2f)", worst, stretch, in.waited,
                  in.ran);
@@ -249,6 +250,7 @@ int IdleLoop(DWORD milliseconds)
     if (window == nullptr || SetTimer(window, 1, 10, nullptr) == 0) return 1;
     const SchedClock sched;
     HeldFigures held;
+    held.counted = sched.Available();
     const double start = Now();
     SchedClock::Times stretchTimes;
     double stretchStart = -1, worstStretch = 0, worstMessage = 0;
@@ -275,7 +277,7 @@ int IdleLoop(DWORD milliseconds)
         ++messages;
     }
     printf("idle window seconds %.1f messages %zu busy-worst %.2f message-worst %.2f%s\n", (Now() - start) / 1000.0,
-           messages, worstStretch, worstMessage, held.Text(sched).c_str());
+           messages, worstStretch, worstMessage, held.Text().c_str());
     DestroyWindow(window);
     return 0;
 }
@@ -375,7 +377,6 @@ struct PhaseFigures {
     double nominalSlide = 0;
     std::string worstStretchParts;  // what the worst stretch was made of
     HeldFigures held;
-    std::string heldText;
 };
 
 // Runs the wizard's loop until `done`, the carousel sliding back to back,
@@ -386,6 +387,7 @@ PhaseFigures Watch(SetupingWnd& wizard, const std::atomic<bool>& done)
 {
     PhaseFigures figures;
     const SchedClock sched;
+    figures.held.counted = sched.Available();
     const double start = Now();
     double stretchStart = -1;
     SchedClock::Times stretchTimes;
@@ -458,7 +460,6 @@ PhaseFigures Watch(SetupingWnd& wizard, const std::atomic<bool>& done)
         }
     }
     figures.seconds = (Now() - start) / 1000.0;
-    figures.heldText = figures.held.Text(sched);
     return figures;
 }
 
@@ -468,7 +469,7 @@ void PrintPhase(const char* phase, const PhaseFigures& f)
            "slide-worst %.1f nominal %.1f frame-worst %.2f (worst message 0x%04x, %u, at %.0f)%s\n",
            phase, f.seconds, f.messages, f.worstStretch, f.worstMessage, f.slides, f.ticks, f.worstSlide,
            f.nominalSlide, f.worstFrame, f.worstMessageId, static_cast<unsigned>(f.worstMessageWParam),
-           f.worstMessageAt, f.heldText.c_str());
+           f.worstMessageAt, f.held.Text().c_str());
     if (getenv("BOX_BENCH_STRETCH") != nullptr) printf("  worst stretch:%s\n", f.worstStretchParts.c_str());
     fflush(stdout);
 }
