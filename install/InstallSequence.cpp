@@ -12,6 +12,7 @@
 #include "app/InstallSettings.h"
 #include "install/CngHash.h"
 #include "install/InstallCountReport.h"
+#include "install/NameFile.h"
 #include "install/PackagedExecutables.h"
 #include "install/SetupMessages.h"
 #include "install/Shortcuts.h"
@@ -86,58 +87,136 @@ bool PackageMatchesPin(const wchar_t* package, const PackagePin& pin)
     return true;
 }
 
+// Why a pass failed, where another pass may do better.
+enum class PassFault { Package, Extraction, RunningProgram };
+
+const wchar_t* RetryText(PassFault fault)
+{
+    switch (fault) {
+    case PassFault::Package: return L"安装包校验失败，正在重新下载";
+    case PassFault::RunningProgram: return L"无法替换正在运行的程序，请先关闭它";
+    default: return L"解压失败，正在重新下载";
+    }
+}
+
+// What the user is told when the last pass failed too.
+const wchar_t* StopText(PassFault fault)
+{
+    switch (fault) {
+    case PassFault::Package: return L"安装失败：下载的安装包校验失败，请稍后重新运行安装程序（按 Esc 退出）";
+    case PassFault::RunningProgram:
+        return L"安装失败：无法替换正在运行的程序，请关闭它后重新运行安装程序（按 Esc 退出）";
+    default: return L"安装失败：安装包无法解压，请稍后重新运行安装程序（按 Esc 退出）";
+    }
+}
+
+struct PassEnd {
+    enum Kind { Installed, Failed, Stopped } kind;
+    PassFault fault = PassFault::Extraction;
+};
+
+// A download that brought no package to check. A pinned package's size
+// passed is the wrong package, and another pass may find the right one; the
+// rest stop the installation, told to the user here.
+PassEnd DownloadFailed(HWND window, DownloadOutcome outcome, bool pinned)
+{
+    switch (outcome) {
+    case DownloadOutcome::TooLarge:
+        if (pinned) return {PassEnd::Failed, PassFault::Package};
+        PostFailure(window, L"磁盘空间不足，安装已停止：安装包超过了磁盘的可用空间");
+        break;
+    case DownloadOutcome::CannotWrite:
+        PostFailure(window, L"无法写入安装文件夹，安装已停止：请检查磁盘空间和写入权限");
+        break;
+    case DownloadOutcome::GaveUp:
+        PostFailure(window, L"安装失败，请检查网络后重新运行安装程序（按 Esc 退出）");
+        break;
+    default:
+        break;
+    }
+    return {PassEnd::Stopped};
+}
+
+// Checks, extracts and renames a downloaded package.
+PassEnd InstallPackage(HWND window, const wchar_t* package, const PackagePin& pin)
+{
+    auto logger = MyLog::GetLogger();
+    if (!PackageMatchesPin(package, pin)) {
+        // Never extracted: the next pass fetches it again from byte 0.
+        DeleteFileW(package);
+        return {PassEnd::Failed, PassFault::Package};
+    }
+    ExtractFailure failure;
+    int result = UnzipWidthProgress(package, InstallSettings::installDir, window, &failure);
+    if (result == kUnzipCancelled) return {PassEnd::Stopped};
+    ReportUnzipResult(window, result);
+    if (result == kUnzipNotEnoughSpace) {
+        // Another pass would only fetch the same bytes again.
+        logger->error("not enough disk space: {}", failure.reason);
+        wchar_t text[200];
+        swprintf(text, 200, L"磁盘空间不足，安装已停止：需要 %lld MB，可用 %lld MB",
+                 static_cast<long long>((failure.needed + 1048575) / 1048576),
+                 static_cast<long long>(failure.available / 1048576));
+        PostFailure(window, text);
+        return {PassEnd::Stopped};
+    }
+    if (result != kUnzipOk) {
+        if (!failure.entry.empty()) {
+            logger->error(fmt::runtime(Text936("解压失败: {} ({})")), Text936(failure.entry.c_str()), failure.reason);
+        }
+        return {PassEnd::Failed, PassFault::Extraction};
+    }
+    std::wstring target;
+    if (RenameExecutables(&target)) return {PassEnd::Installed};
+    logger->error("cannot replace {} (the program may be running)", Text936(target.c_str()));
+    return {PassEnd::Failed, PassFault::RunningProgram};
+}
+
 // Downloads, checks, extracts and renames, up to three passes. False when
 // the installation stops here: cancelled, out of disk space, or every pass
 // failed. Each failed pass is logged (with the entry or file at fault) and
-// told to the user.
+// told to the user; so is the stop, with its cause. The package file goes
+// with a stop: a full disk is never left behind.
 bool DownloadExtractAndRename(HWND window, const InstallSequenceOptions& options)
 {
-    auto logger = MyLog::GetLogger();
-    for (int pass = 1;; ++pass) {
-        wchar_t package[MAX_PATH] = {};
-        if (!SaveZipToDir(InstallSettings::installDir, package, window, options.download)) return false;
-        PostStatusText(window, L"SaveZipToDir finish");
-
-        const wchar_t* failed = nullptr;
-        if (!PackageMatchesPin(package, options.pin)) {
-            // Never extracted: the next pass fetches it again from byte 0.
-            DeleteFileW(package);
-            failed = L"安装包校验失败，正在重新下载";
-        } else {
-            ExtractFailure failure;
-            int result = UnzipWidthProgress(package, InstallSettings::installDir, window, &failure);
-            if (result == kUnzipCancelled) return false;
-            ReportUnzipResult(window, result);
-            if (result == kUnzipNotEnoughSpace) {
-                // Another pass would only fetch the same bytes again.
-                logger->error("not enough disk space: {}", failure.reason);
-                wchar_t text[200];
-                swprintf(text, 200, L"磁盘空间不足，安装已停止：需要 %lld MB，可用 %lld MB",
-                         static_cast<long long>((failure.needed + 1048575) / 1048576),
-                         static_cast<long long>(failure.available / 1048576));
-                PostNotice(window, text);
-                return false;
-            }
-            if (result != kUnzipOk) {
-                if (!failure.entry.empty()) {
-                    logger->error(fmt::runtime(Text936("解压失败: {} ({})")), Text936(failure.entry.c_str()), failure.reason);
-                }
-                failed = L"解压失败，正在重新下载";
-            } else {
-                std::wstring target;
-                if (RenameExecutables(&target)) return true;
-                logger->error("cannot replace {} (the program may be running)", Text936(target.c_str()));
-                failed = L"无法替换正在运行的程序，请先关闭它";
-            }
+    DownloadOptions download = options.download;
+    const bool pinned = !options.pin.sha256.empty() && options.pin.size > 0;
+    if (pinned) download.maxBytes = options.pin.size;
+    wchar_t package[MAX_PATH] = {};
+    struct PackageRemover {
+        wchar_t* path;
+        bool keep;
+        ~PackageRemover()
+        {
+            if (!keep && path[0] != L'\0') DeleteFileW(path);
         }
+    } remover{package, false};
+
+    for (int pass = 1;; ++pass) {
+        // The bar starts again with every pass.
+        if (!ReportDownloadProgress(window, 0.0)) return false;
+        const DownloadOutcome got = SaveZipToDir(InstallSettings::installDir, package, window, download);
+        if (got == DownloadOutcome::Cancelled) return false;
+        PassEnd end = {PassEnd::Stopped};
+        if (got == DownloadOutcome::Done) {
+            PostStatusText(window, L"SaveZipToDir finish");
+            end = InstallPackage(window, package, options.pin);
+        } else {
+            end = DownloadFailed(window, got, pinned);
+        }
+        if (end.kind == PassEnd::Installed) {
+            remover.keep = true;
+            return true;
+        }
+        if (end.kind == PassEnd::Stopped) return false;
 
         MyLog::GetLogger()->info(fmt::runtime(Text936("Unzip failed，redownload")));
         if (pass == kInstallPasses) {
             MyLog::GetLogger()->info(fmt::runtime(Text936("解压失败,安装中止")));
-            PostNotice(window, L"安装失败，请检查网络后重新运行安装程序（按 Esc 退出）");
+            PostFailure(window, StopText(end.fault));
             return false;
         }
-        PostNotice(window, Attempt(failed, pass + 1).c_str());
+        PostNotice(window, Attempt(RetryText(end.fault), pass + 1).c_str());
     }
 }
 
@@ -182,6 +261,10 @@ unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options)
                            options.reportLimits);
         PostStatusText(window, L"incInstallNum");
     }
+    // Here, not on the finish page: the window may be gone by now (the user
+    // closed it during the report), and the installation is whole only with
+    // its name file.
+    SaveNameFile();
     PostMessageW(window, WM_SETUP_FINISHED, 0, 0);
     return 0;
 }

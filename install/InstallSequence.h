@@ -2,9 +2,10 @@
 // The installation proper, on a thread of its own beside the setup window:
 // up to three passes of download, check against the build's package pin,
 // extraction and renaming of the packaged executables, then the shortcuts,
-// the uninstall entry and the install-count report, with a status text posted
-// after each step and WM_SETUP_FINISHED after a complete run only. A failed
-// pass, and the end of the last one, are told to the user (PostNotice).
+// the uninstall entry, the install-count report and the name file, with a
+// status text posted after each step and WM_SETUP_FINISHED after a complete
+// run only. A failed pass is told to the user (PostNotice), and a stop with
+// its cause (PostFailure); the downloaded package goes with a stop.
 //
 // The thread argument is the setup window's native handle (the window passes
 // GetHWND() cast to a pointer), not the window object: every step that posts
@@ -13,7 +14,8 @@
 // Cancellation: a request is seen in the pause before each download attempt,
 // during the transfer and at each extraction progress report; the steps then
 // unwind and the thread returns 0 without posting anything more. From the
-// end of the extraction on, a request is not looked at and the run completes.
+// end of the extraction on, a request is not looked at and the run completes,
+// name file included, whether or not the window still stands.
 
 #include <windows.h>
 

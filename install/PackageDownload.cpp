@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "install/SetupMessages.h"
@@ -51,33 +52,65 @@ struct FileCloser {
 
 bool Truncate(FILE* file) { return fflush(file) == 0 && _chsize(_fileno(file), 0) == 0; }
 
-// The first byte position of a 206 answer ("bytes 1000-4999/5000"), -1 when
-// there is none to read.
-int64_t RangeStart(CURL* handle)
+// The first byte position and the whole length of a 206 or 416 answer
+// ("bytes 1000-4999/5000", "bytes */5000"); -1 for what it does not give.
+struct ContentRange {
+    int64_t start = -1;
+    int64_t total = -1;
+};
+
+ContentRange ReadContentRange(CURL* handle)
 {
+    ContentRange range;
     curl_header* header = nullptr;
-    if (curl_easy_header(handle, "Content-Range", 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return -1;
-    long long start = -1;
-    if (sscanf(header->value, "bytes %lld-", &start) != 1) return -1;
-    return start;
+    if (curl_easy_header(handle, "Content-Range", 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return range;
+    const char* slash = strchr(header->value, '/');
+    long long start = -1, total = -1;
+    if (sscanf(header->value, "bytes %lld-", &start) == 1) range.start = start;
+    if (slash != nullptr && sscanf(slash + 1, "%lld", &total) == 1) range.total = total;
+    return range;
 }
 
-// Decides, before the first body byte is written, where the body belongs.
-// A resumed request may be answered with the whole file (200): appending it
-// would corrupt the package, so the file starts again from 0. A 206 from
-// byte 0 is taken the same way; one from anywhere else but the file's end
-// drops the attempt, and the next attempt starts from 0.
+// The whole length an answer from byte 0 gives: a 206's total, else its
+// Content-Length; -1 when it gives none.
+int64_t AnswerTotal(CURL* handle, long status)
+{
+    if (status == 206) return ReadContentRange(handle).total;
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK) return -1;
+    return length;
+}
+
+// Decides, before the first body byte is written, where the body belongs,
+// and updates package.offset to match. A resumed request may be answered
+// with the whole file (200): appending it would corrupt the package, so the
+// file starts again from 0. A 206 from byte 0 is taken the same way; one from
+// anywhere else but the file's end, or one whose whole length is not the
+// length the file was started with (another file), drops the attempt, and
+// the next attempt starts from 0.
 bool BodyContinuesFile(PackageFile& package)
 {
     long status = 0;
     curl_easy_getinfo(package.handle, CURLINFO_RESPONSE_CODE, &status);
+    const int64_t held = package.offset;
     if (status == 206) {
-        int64_t start = RangeStart(package.handle);
-        if (start == package.offset) return true;
-        bool emptied = Truncate(package.file);
-        return emptied && start == 0;
+        const ContentRange range = ReadContentRange(package.handle);
+        if (held > 0 && range.start == held) {
+            const int64_t expected = package.state != nullptr ? package.state->total : -1;
+            if (expected < 0 || range.total == expected) return true;
+            MyLog::GetLogger()->warn("the resumed answer is {} bytes long in all, the file was started from one of {}: "
+                                     "starting again from byte 0",
+                                     range.total, expected);
+            package.offset = 0;
+            Truncate(package.file);
+            return false;
+        }
+        package.offset = 0;
+        const bool emptied = Truncate(package.file);
+        return emptied && range.start == 0;
     }
-    if (package.offset == 0) return true;
+    if (held == 0) return true;
+    package.offset = 0;
     return Truncate(package.file);
 }
 
@@ -122,10 +155,14 @@ void DebugOutputTransferError(CURLcode result)
 int OnTransferInfo(void* data, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
 {
     auto* progress = static_cast<DownloadProgress*>(data);
-    if (dltotal > 0 && static_cast<double>(dlnow - progress->lastReported) / static_cast<double>(dltotal) >= 0.001) {
-        progress->lastReported = dlnow;
-        double percent = static_cast<double>(dlnow) / static_cast<double>(dltotal) * 100.0;
-        return progress->reporter(progress->window, percent) ? 0 : 1;
+    // Until the body's place in the file is known, the bytes held are not.
+    if (dltotal > 0 && progress->base >= 0) {
+        const double whole = static_cast<double>(progress->base + dltotal);
+        const double held = static_cast<double>(progress->base + dlnow);
+        if (static_cast<double>(dlnow - progress->lastReported) / whole >= 0.001) {
+            progress->lastReported = dlnow;
+            return progress->reporter(progress->window, held / whole * 100.0) ? 0 : 1;
+        }
     }
     // No report due: a null window makes the reporter a pure cancel test, so
     // a request is seen even while no data flows.
@@ -138,24 +175,96 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* packageFile)
     if (!package->startChecked) {
         package->startChecked = true;
         if (!BodyContinuesFile(*package)) return 0;
+        long status = 0;
+        curl_easy_getinfo(package->handle, CURLINFO_RESPONSE_CODE, &status);
         // The file's bytes now come from this answer's entity.
-        if (package->validator != nullptr) *package->validator = Validator(package->handle);
+        if (package->state != nullptr) {
+            package->state->validator = Validator(package->handle);
+            if (package->offset == 0) package->state->total = AnswerTotal(package->handle, status);
+        }
+        if (package->progress != nullptr) package->progress->base = package->offset;
+        // An answer that says at once it will pass the bound ends before a
+        // byte of it is kept.
+        const int64_t announced = package->offset == 0 ? AnswerTotal(package->handle, status) : -1;
+        if (package->maxBytes > 0 && announced > package->maxBytes) {
+            package->tooLarge = true;
+            return 0;
+        }
     }
-    return fwrite(data, size, count, package->file) * size;
+    const size_t bytes = size * count;
+    if (package->maxBytes > 0 && package->offset + package->written + static_cast<int64_t>(bytes) > package->maxBytes) {
+        package->tooLarge = true;
+        return 0;
+    }
+    if (fwrite(data, 1, bytes, package->file) != bytes) {
+        package->writeError = errno != 0 ? errno : EIO;
+        return 0;
+    }
+    package->written += static_cast<int64_t>(bytes);
+    return bytes;
 }
+
+namespace {
+
+// The bound on the whole file: the pinned size, else what the folder's disk
+// can take beside what the file already holds, less a margin; 0 when the
+// disk does not say.
+int64_t FileBound(const wchar_t* path, const DownloadOptions& options, int64_t held)
+{
+    if (options.maxBytes > 0) return options.maxBytes;
+    wchar_t folder[MAX_PATH] = {};
+    wcsncpy(folder, path, MAX_PATH - 1);
+    PathRemoveFileSpecW(folder);
+    ULARGE_INTEGER available = {};
+    if (!GetDiskFreeSpaceExW(folder, &available, nullptr, nullptr)) return 0;
+    const int64_t room = static_cast<int64_t>(available.QuadPart) + held - kFreeSpaceMarginBytes;
+    return room > 0 ? room : 1;  // 0 would mean no bound at all
+}
+
+}  // namespace
 
 int DownloadPackage(const wchar_t* path, HWND window) { return DownloadPackage(path, window, DownloadOptions()); }
 
-int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& options, std::string* validator)
+int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& options, ResumeState* state)
 {
+    auto logger = MyLog::GetLogger();
+    std::unique_ptr<FILE, FileCloser> file(_wfopen(path, L"ab"));
+    if (!file) {
+        logger->error(fmt::runtime(Text936("打开文件”{}“失败 (errno {})")), Text936(path), errno);
+        return kDownloadCannotWrite;
+    }
+    // curl hands over at most 16 KB a call. Written as they come, under Wine
+    // each costs a write and three more system calls (the append position
+    // and the file's state): 19,000 of each for 150 MB, most of the
+    // transfer's time. A megabyte at a time instead; what was received is
+    // still all on disk when the file is closed, on every path.
+    setvbuf(file.get(), nullptr, _IOFBF, kWriteBufferBytes);
+    _fseeki64(file.get(), 0, SEEK_END);
+
     CurlGlobal global;
     std::unique_ptr<CURL, EasyHandleCleanup> handle(curl_easy_init());
-    if (!handle) return kDownloadOk;
+    if (!handle) return kDownloadFailed;
     CURL* curl = handle.get();
 
     DownloadProgress progress;
     progress.reporter = ReportDownloadProgress;
     progress.window = window;
+
+    PackageFile package;
+    package.file = file.get();
+    package.handle = curl;
+    package.offset = _ftelli64(file.get());
+    package.state = state;
+    package.progress = &progress;
+    // Bytes held without a word of what they are cannot be resumed safely:
+    // a server that replaced the file would have its rest joined to them.
+    if (package.offset > 0 && (state == nullptr || state->validator.empty())) {
+        logger->warn("{} bytes held without an ETag or Last-Modified to resume them by: starting again from byte 0",
+                     package.offset);
+        if (!Truncate(file.get())) return kDownloadCannotWrite;
+        package.offset = 0;
+    }
+    package.maxBytes = FileBound(path, options, package.offset);
 
     curl_easy_setopt(curl, CURLOPT_URL, options.url.c_str());
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
@@ -177,91 +286,108 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, FixReceiveBuffer);
+    // No answer may be longer than the whole file may be; the write callback
+    // holds the file to the bound where no length is announced.
+    if (package.maxBytes > 0) curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(package.maxBytes));
 
-    std::unique_ptr<FILE, FileCloser> file(_wfopen(path, L"ab"));
-    if (!file) {
-        MyLog::GetLogger()->info(fmt::runtime(Text936("打开文件”{}“失败")), Text936(path));
-        return kDownloadOk;
-    }
-    // curl hands over at most 16 KB a call. Written as they come, under Wine
-    // each costs a write and three more system calls (the append position
-    // and the file's state): 19,000 of each for 150 MB, most of the
-    // transfer's time. A megabyte at a time instead; what was received is
-    // still all on disk when the file is closed, on every path.
-    setvbuf(file.get(), nullptr, _IOFBF, kWriteBufferBytes);
-    _fseeki64(file.get(), 0, SEEK_END);
-    PackageFile package;
-    package.file = file.get();
-    package.handle = curl;
-    package.offset = _ftelli64(file.get());
     std::string range = std::to_string(package.offset) + "-";
-    MyLog::GetLogger()->info("range{}", range);
-
-    package.validator = validator;
+    logger->info("range{}", range);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &package);
     curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
     // Resuming: the rest only if the server's package is still the one whose
     // start we hold; otherwise it sends the whole new one (200).
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, &curl_slist_free_all);
-    if (package.offset > 0 && validator != nullptr && !validator->empty()) {
-        headers.reset(curl_slist_append(nullptr, ("If-Range: " + *validator).c_str()));
+    if (package.offset > 0) {
+        headers.reset(curl_slist_append(nullptr, ("If-Range: " + state->validator).c_str()));
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     }
 
     CURLcode result = curl_easy_perform(curl);
     if (result == CURLE_ABORTED_BY_CALLBACK) return kDownloadCancelled;
+    if (package.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
+        logger->error("the answer is longer than the {} bytes the package may have ({}): transfer stopped",
+                      package.maxBytes, options.maxBytes > 0 ? "the size the build pins" : "the disk's free space");
+        return kDownloadTooLarge;
+    }
+    if (package.writeError != 0) {
+        logger->error("writing the package failed (errno {})", package.writeError);
+        return kDownloadCannotWrite;
+    }
     if (result != CURLE_OK) {
         DebugOutputTransferError(result);
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        // The range lies beyond the served file (it changed, or the file is
-        // complete but the last attempt failed after its last byte): asking
-        // again from the same length would fail forever.
-        if (status == 416) Truncate(file.get());
+        logger->info("attempt failed: {} (HTTP {})", curl_easy_strerror(result), status);
+        if (status == 416) {
+            // The range lies at or beyond the end of the served file. At its
+            // very end the file is whole (the last attempt failed after its
+            // last byte): on to the package check. Anywhere else the file
+            // changed, and asking again from the same length would fail for
+            // ever.
+            if (package.offset > 0 && ReadContentRange(curl).total == package.offset) {
+                if (fflush(file.get()) != 0) return kDownloadCannotWrite;
+                logger->info("the server holds exactly the {} bytes held: the file is whole", package.offset);
+                if (!ReportDownloadProgress(window, 100.0)) return kDownloadCancelled;
+                return kDownloadOk;
+            }
+            Truncate(file.get());
+        }
         return kDownloadFailed;
     }
     // The last megabyte is still in the buffer: a disk that cannot take it
     // fails the attempt here rather than leave a short package behind a
     // success.
     if (fflush(file.get()) != 0) {
-        MyLog::GetLogger()->error("writing the package failed (errno {})", errno);
-        return kDownloadFailed;
+        logger->error("writing the package failed (errno {})", errno);
+        return kDownloadCannotWrite;
     }
     if (!ReportDownloadProgress(window, 100.0)) return kDownloadCancelled;
     return kDownloadOk;
 }
 
-bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window)
+DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window)
 {
     return SaveZipToDir(installDir, path, window, DownloadOptions());
 }
 
-bool SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options)
+DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options)
 {
     ZeroMemory(path, MAX_PATH * sizeof(wchar_t));
     wcsncpy(path, installDir, MAX_PATH - 1);
     PathAppendW(path, L"temp.zip");
     if (PathFileExistsW(path)) DeleteFileW(path);
 
-
-    std::string validator;
+    ResumeState state;
+    // Progress is the file growing past the longest it has ever been: a
+    // server that fails after its last byte, and so empties the file now and
+    // then, must not look like a line that keeps bringing bytes.
+    int64_t longest = 0;
     for (int failures = 0, fruitless = 0;;) {
         if (cancelEvent == nullptr)
             Sleep(options.pauseMs);  // nobody can cancel, but the pause between attempts stays
         else if (WaitForSingleObject(cancelEvent, options.pauseMs) == WAIT_OBJECT_0)
-            return false;
+            return DownloadOutcome::Cancelled;
         MyLog::GetLogger()->debug("downloading");
         PostStatusText(window, L"downloading");
-        const int64_t before = FileLength(path);
-        int result = DownloadPackage(path, window, options, &validator);
-        if (result == kDownloadOk) return true;
-        if (result == kDownloadCancelled) return false;
+        switch (DownloadPackage(path, window, options, &state)) {
+        case kDownloadOk: return DownloadOutcome::Done;
+        case kDownloadCancelled: return DownloadOutcome::Cancelled;
+        case kDownloadTooLarge: return DownloadOutcome::TooLarge;
+        case kDownloadCannotWrite: return DownloadOutcome::CannotWrite;
+        default: break;
+        }
+        const int64_t held = FileLength(path);
+        if (held > longest) {
+            longest = held;
+            fruitless = 0;
+        } else {
+            ++fruitless;
+        }
         // A flaky line that still brings bytes goes on for as long as it
         // takes; one that brings nothing ends, where nobody could stop it.
-        fruitless = FileLength(path) > before ? 0 : fruitless + 1;
         if (options.maxFruitlessAttempts > 0 && fruitless >= options.maxFruitlessAttempts) {
             MyLog::GetLogger()->error("download failed {} times in a row without progress: giving up", fruitless);
-            return false;
+            return DownloadOutcome::GaveUp;
         }
         // The user sees it keep trying, and can still leave with Escape.
         wchar_t notice[80];

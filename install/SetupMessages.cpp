@@ -41,6 +41,8 @@ void PostStatusText(HWND window, const wchar_t* text) { PostText(window, text, 0
 
 void PostNotice(HWND window, const wchar_t* text) { PostText(window, text, kStatusForUser); }
 
+void PostFailure(HWND window, const wchar_t* text) { PostText(window, text, kStatusFailure); }
+
 namespace {
 
 bool CancelRequested()

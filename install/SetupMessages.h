@@ -9,12 +9,15 @@
 //   WM_SETUP_EXTRACT_PROGRESS  install thread -> window. wParam: percent as an
 //                              unsigned integer (truncated). lParam 0.
 //   WM_SETUP_DOWNLOAD_PROGRESS install thread -> window. As above; a successful
-//                              transfer ends with exactly 100.
+//                              transfer ends with exactly 100, and every pass
+//                              starts with 0 (the bar starts again).
 //   WM_SETUP_STATUS_TEXT       install thread -> window. wParam: a heap
 //                              SkinUI::CUIString* that the receiver owns from
 //                              the moment it is posted and must delete.
 //                              lParam: kStatusForUser when the text is for the
-//                              user's eyes (a retry, a failure), 0 for the
+//                              user's eyes (a retry), kStatusFailure when the
+//                              installation has stopped for good (the window
+//                              no longer shows a percentage), 0 for the
 //                              step-by-step trace.
 //   WM_SETUP_FINISHED          install thread -> window, once, after the last
 //                              step of a complete run; never after an aborted
@@ -43,12 +46,16 @@ extern std::mutex cancelMutex;
 void RequestCancel();
 
 constexpr LPARAM kStatusForUser = 1;
+constexpr LPARAM kStatusFailure = 2;
 
 // Posts a copy of `text`. When the post fails the copy is freed here: nobody
 // else could ever own it.
 void PostStatusText(HWND window, const wchar_t* text);
 // The same, for the user: what is going wrong and what happens next.
 void PostNotice(HWND window, const wchar_t* text);
+// The same, when the installation has stopped: what went wrong and what the
+// user can do.
+void PostFailure(HWND window, const wchar_t* text);
 
 // Both reporters test cancelEvent first. They return false when the user has
 // asked to stop: the caller then stops its transfer or extraction, closes

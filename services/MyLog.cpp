@@ -49,6 +49,10 @@ bool MyLog::InitFile(const wchar_t* path)
         // file names: the folder may be Chinese on any system code page.
         spdlog::drop(kLoggerName);
         auto logger = spdlog::rotating_logger_mt(kLoggerName, spdlog::filename_t(path), kMaxFileSize, kMaxFiles, false);
+        // An error is on disk the moment it is logged: the process that
+        // logged it may be ended before it flushes (a user's Task Manager, a
+        // deployment tool's time-out), and that line is the one that counts.
+        logger->flush_on(spdlog::level::err);
         self->m_logger = logger;
         self->m_initialised = true;
         return true;

@@ -45,8 +45,55 @@ install_packages() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -q
-  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+  local update_log=$cache/apt-update.log
+  mkdir -p "$cache"
+  as_root apt-get update -q 2>&1 | tee "$update_log" || true
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}" && return
+  # A mirror in the middle of a sync can serve one suite's index with the
+  # wrong size; apt then ignores that index, and the i386 and amd64 versions
+  # of multi-arch libraries stop matching, so wine32 cannot be installed.
+  # The suites whose indexes arrived whole still can: install from those,
+  # through a sources list and index folder of our own (the system's are left
+  # as they are).
+  local broken
+  broken=$(sed -n 's|.*Failed to fetch [^ ]*/dists/\([^/ ]*\)/.*|\1|p' "$update_log" | sort -u)
+  [ -n "$broken" ] || { log "package installation failed"; exit 1; }
+  log "the mirror served a broken index for: $broken; installing without that suite"
+  local sources=$cache/apt-sources lists=$cache/apt-lists
+  rm -rf "$sources"; mkdir -p "$sources" "$lists/partial"
+  local file suite
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$file" ] || continue
+    # deb822 stanzas: the broken suites leave their Suites lines, and a
+    # stanza left without a suite goes whole.
+    python3 - "$file" "$sources/$(basename "$file")" $broken <<'PY'
+import sys
+source, target, broken = sys.argv[1], sys.argv[2], set(sys.argv[3:])
+kept = []
+for stanza in open(source).read().split("\n\n"):
+    lines = []
+    for line in stanza.splitlines():
+        if line.startswith("Suites:"):
+            suites = [s for s in line[len("Suites:"):].split() if s not in broken]
+            if not suites:
+                lines = None
+                break
+            line = "Suites: " + " ".join(suites)
+        lines.append(line)
+    if lines:
+        kept.append("\n".join(lines))
+open(target, "w").write("\n\n".join(kept) + "\n")
+PY
+  done
+  : >"$sources/sources.list"
+  if [ -f /etc/apt/sources.list ]; then
+    cp /etc/apt/sources.list "$sources/sources.list"
+    for suite in $broken; do sed -i "/[ \t]$suite[ \t]/d" "$sources/sources.list"; done
+  fi
+  local apt_opts=(-o "Dir::Etc::SourceList=$sources/sources.list" -o "Dir::Etc::SourceParts=$sources"
+    -o "Dir::State::Lists=$lists")
+  as_root apt-get "${apt_opts[@]}" update -q
+  DEBIAN_FRONTEND=noninteractive as_root apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # Wine needs the glibc locale itself, not only LC_ALL, to create files with
@@ -73,7 +120,9 @@ enable_sources() {
     sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | as_root tee /etc/apt/sources.list.d/box-installer-src.list >/dev/null
     as_root touch "$dst"
   fi
-  as_root apt-get update -q
+  # A suite whose index is broken mid-sync is ignored: the pinned sources
+  # come from the main suite.
+  as_root apt-get update -q || log "apt-get update reported an error; going on with the indexes that arrived"
 }
 
 # Versions of the source packages built for the target. zlib is pinned: the
@@ -178,9 +227,12 @@ write_buildinfo() { # arch file
   {
     echo "SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-}"
     echo "commit=$(git -C "$root" rev-parse HEAD 2>/dev/null || echo unknown)"
-    dpkg-query -W -f='${Package}=${Version}\n' "gcc-mingw-w64-$arch-posix" "g++-mingw-w64-$arch-posix" \
-      "binutils-mingw-w64-$arch" mingw-w64-common "mingw-w64-$arch-dev" libz-mingw-w64-dev cmake ninja-build \
-      osslsigncode zip 2>/dev/null
+    # Debian spells the 64-bit toolchain's packages x86-64; a package this
+    # machine lacks is left out rather than ending the setup.
+    local deb=${arch//_/-}
+    dpkg-query -W -f='${Package}=${Version}\n' "gcc-mingw-w64-$deb-posix" "g++-mingw-w64-$deb-posix" \
+      "binutils-mingw-w64-$deb" mingw-w64-common "mingw-w64-$deb-dev" libz-mingw-w64-dev cmake ninja-build \
+      osslsigncode zip 2>/dev/null || true
     for pkg in "curl-$curl_ver" "fmtlib-$fmt_ver" "spdlog-$spdlog_ver" "zlib-${zlib_ver#*:}"; do
       sed -n 's/^Source: \(.*\)/\1/p; s/^Version: \(.*\)/=\1/p' "$cache/src/$pkg"/*.dsc | paste -sd '' -
     done | sed 's/^/source:/'

@@ -17,6 +17,23 @@ bool IsFullyQualified(const std::wstring& path)
     return letter && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
+// 0 when a file can be made in the folder `dir` (with its trailing
+// backslash); otherwise why not. A folder that stands is not yet one the
+// installation can write: a read-only disk, or one the user has no rights
+// on, would otherwise surface only as a download that never lands.
+int ProbeWritable(const std::wstring& dir)
+{
+    const std::wstring probe = dir + L"~box-write-check-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error != ERROR_SUCCESS ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
+    }
+    CloseHandle(file);
+    return 0;
+}
+
 }  // namespace
 
 std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& appName)
@@ -44,10 +61,14 @@ int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND o
     // Without the trailing backslash, or a file of that name would not be seen.
     const std::wstring bare = dir->substr(0, dir->size() - 1);
     const DWORD attributes = GetFileAttributesW(bare.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : ERROR_DIRECTORY;
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+        return ProbeWritable(*dir);
+    }
     int error = SHCreateDirectory(owner, dir->c_str());
     if (error != ERROR_SUCCESS) return error;
-    return PathFileExistsW(dir->c_str()) ? 0 : ERROR_PATH_NOT_FOUND;
+    if (!PathFileExistsW(dir->c_str())) return ERROR_PATH_NOT_FOUND;
+    return ProbeWritable(*dir);
 }
 
 const wchar_t* DescribeCreateDirError(int code)
@@ -59,6 +80,8 @@ const wchar_t* DescribeCreateDirError(int code)
     case ERROR_FILENAME_EXCED_RANGE: return L"The path pointed to by pszPath is too long.";
     case ERROR_CANCELLED: return L"The user canceled the operation.";
     case ERROR_DIRECTORY: return L"The path names a file, not a folder.";
+    case ERROR_ACCESS_DENIED: return L"The folder cannot be written: access is denied.";
+    case ERROR_WRITE_PROTECT: return L"The folder cannot be written: the disk is write-protected.";
     default: return L"";
     }
 }

@@ -25,7 +25,9 @@ std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& app
 // started says nothing about where to install, the extraction moves the
 // current directory midway, and shortcuts to such a path lead nowhere; this
 // takes "C:Apps" and "\Apps" too), a file of that name
-// (ERROR_DIRECTORY: never installed into), or what the shell's creation gave.
+// (ERROR_DIRECTORY: never installed into), what the shell's creation gave,
+// or, for a folder that stands or was just made, why no file can be made in
+// it (ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT: a read-only disk).
 int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND owner, std::wstring* dir);
 
 // English description of a directory-creation error code; empty for codes

@@ -14,7 +14,7 @@
 #include "windows/DesktopShell.h"
 #include "windows/InstallDirectory.h"
 #include "windows/InstalledProgram.h"
-#include "windows/NameFile.h"
+#include "install/NameFile.h"
 #include "windows/PromptWnd.h"
 #include "windows/SetNameWnd.h"
 #include "windows/WindowStyle.h"
@@ -47,7 +47,8 @@ SetupingWnd::SetupingWnd() = default;
 SetupingWnd::~SetupingWnd()
 {
     if (workerThread != nullptr) {
-        StopSequence();
+        RequestCancel();
+        WaitForSequenceEnd(kSequenceEndWaitMs);
         CloseHandle(workerThread);
         workerThread = nullptr;
     }
@@ -55,14 +56,45 @@ SetupingWnd::~SetupingWnd()
 
 void SetupingWnd::StopSequence()
 {
+    // Never a wait here: past the extraction the sequence finishes whatever
+    // the window does (the report may take its whole bound), and a window
+    // that waited for it would stand frozen. The wait comes once the window
+    // is gone.
     RequestCancel();
-    if (workerThread != nullptr) WaitForSingleObject(workerThread, INFINITE);
+}
+
+bool SetupingWnd::WaitForSequenceEnd(DWORD timeoutMs)
+{
+    if (workerThread == nullptr) return true;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) break;
+        // Messages for this thread's other windows (COM's, the shell's) are
+        // still answered while it waits.
+        const DWORD woken = MsgWaitForMultipleObjects(1, &workerThread, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) return true;
+        if (woken != WAIT_OBJECT_0 + 1) break;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_SETUP_STATUS_TEXT) {
+                delete reinterpret_cast<CUIString*>(message.wParam);
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    const bool ended = WaitForSingleObject(workerThread, 0) == WAIT_OBJECT_0;
+    if (!ended) MyLog::GetLogger()->error("the install sequence did not end within {} ms of the window", timeoutMs);
+    return ended;
 }
 
 void SetupingWnd::OnInitialized()
 {
     CUIManager& manager = GetManager();
     lblProgress = manager.FindByName(L"lblProgress");
+    if (lblProgress != nullptr) progressStart = lblProgress->GetBkImage();
     txtPercentage = manager.FindByName(L"txtPercentage");
     CControlUI* host = manager.FindByName(L"topBgLayout");
     topBgLayout = host ? static_cast<CContainerUI*>(host->InterfaceByName(L"Container")) : nullptr;
@@ -205,7 +237,8 @@ LRESULT SetupingWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lPar
         std::unique_ptr<CUIString> text(reinterpret_cast<CUIString*>(wParam));
         if (text == nullptr) return 0;
         if (lblDebug != nullptr) lblDebug->SetText(*text);
-        if (lParam == kStatusForUser && lblStatus != nullptr) lblStatus->SetText(*text);
+        if ((lParam == kStatusForUser || lParam == kStatusFailure) && lblStatus != nullptr) lblStatus->SetText(*text);
+        if (lParam == kStatusFailure) ShowStopped();
         return 0;
     }
     case WM_SETUP_FINISHED:
@@ -230,8 +263,9 @@ LRESULT SetupingWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lPar
 
 LRESULT SetupingWnd::OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
 {
-    // The sequence posts to this window until it ends; once it has, nothing
-    // more arrives, and what is queued is freed here.
+    // A sequence still running ends at its next cancel point, or finishes
+    // (the name file included) without the window; its posts to the gone
+    // window fail and are freed by the sender. What is queued is freed here.
     if (workerThread != nullptr) StopSequence();
     DiscardQueuedStatusTexts();
     return WindowImplBase::OnDestroy(message, wParam, lParam, handled);
@@ -261,13 +295,26 @@ void SetupingWnd::ShowProgress(double percent)
     if (lblProgress == nullptr) return;
     const RECT& pos = lblProgress->GetPos();
     int width = static_cast<int>(percent / 100.0 * (pos.right - pos.left));
-    if (width <= 0) return;
-    lblProgress->SetBkImage(ProgressImage(width));
+    // 0 is a pass starting again: the strip goes back to its start.
+    lblProgress->SetBkImage(width > 0 ? ProgressImage(width) : progressStart);
     lblProgress->Invalidate();
     if (txtPercentage != nullptr) {
         CUIString text;
         text.Format(L"%d%%", static_cast<int>(percent));
         txtPercentage->SetText(text);
+        txtPercentage->Invalidate();
+    }
+}
+
+void SetupingWnd::ShowStopped()
+{
+    // The installation has stopped: no percentage may suggest it goes on.
+    if (lblProgress != nullptr) {
+        lblProgress->SetBkImage(progressStart);
+        lblProgress->Invalidate();
+    }
+    if (txtPercentage != nullptr) {
+        txtPercentage->SetText(L"");
         txtPercentage->Invalidate();
     }
 }
@@ -278,7 +325,6 @@ void SetupingWnd::FinishSetup()
     if (layoutFinish != nullptr) layoutFinish->SetVisible(true);
     // 安装完成 takes the focus once the page has moved into view.
     GetManager().SetFocusNeeded(nullptr);
-    SaveNameFile();
 }
 
 void SetupingWnd::RunInstalledProgram() { StartInstalledProgram(s_startAsDesktopUser, true); }

@@ -11,10 +11,18 @@
 class SetupingWnd : public SkinUI::WindowImplBase {
 public:
     SetupingWnd();
-    // Stops and waits for a sequence still running (the window may have
-    // closed through Escape or Alt+F4): the sequence reads settings, the log
-    // and cancelMutex, which must outlive it.
+    // Asks a sequence still running to stop and waits, within a bound, for
+    // it to end (the window may have closed through Escape or Alt+F4): the
+    // sequence reads settings, the log and cancelMutex, which must outlive it.
+    // By then the window is gone, so the wait freezes nothing on screen.
     ~SetupingWnd() override;
+
+    // The longest a sequence can still run once asked to stop: past the
+    // extraction it finishes, and the report alone may take 20 s.
+    static constexpr DWORD kSequenceEndWaitMs = 60000;
+    // Waits for the sequence's thread, answering this thread's messages; true
+    // when it has ended (or none ran).
+    bool WaitForSequenceEnd(DWORD timeoutMs);
 
     void OnInitialized() override;
     void HandleNotify(SkinUI::TUINotify& notify) override;
@@ -34,7 +42,11 @@ public:
     void BrowseForDirectory();
     void StartSetup();
     static const wchar_t* DescribeCreateDirError(int code);
+    // The bar and the percentage; 0 puts the strip back to its start.
     void ShowProgress(double percent);
+    // The installation stopped for good: the strip back to its start, no
+    // percentage.
+    void ShowStopped();
     void FinishSetup();
     void RunInstalledProgram();
 
@@ -44,6 +56,7 @@ public:
 
     SkinUI::CControlUI* txtDir = nullptr;
     SkinUI::CControlUI* lblProgress = nullptr;
+    SkinUI::CUIString progressStart;  // the strip as the skin starts it
     SkinUI::CControlUI* txtPercentage = nullptr;
     SkinUI::CContainerUI* topBgLayout = nullptr;
     SkinUI::CControlUI* layoutStart = nullptr;

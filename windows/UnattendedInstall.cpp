@@ -12,7 +12,7 @@
 #include "windows/DesktopShell.h"
 #include "windows/InstallDirectory.h"
 #include "windows/InstalledProgram.h"
-#include "windows/NameFile.h"
+#include "install/NameFile.h"
 
 namespace {
 
@@ -178,8 +178,7 @@ int RunUnattendedInstall(const CommandLineRequest& request)
         return kExitPackageFailed;
     }
 
-    // The finish page's, then 安装完成's.
-    SaveNameFile();
+    // 安装完成's (the sequence wrote the name file as its last step).
     if (request.runAfterInstall) StartInstalledProgram(ShellExecuteAsDesktopUser, false);
     logger->info("unattended installation finished (exit code 0)");
     return kExitInstalled;

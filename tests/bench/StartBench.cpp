@@ -107,7 +107,7 @@ public:
     {
         if (m_fd < 0) return {-1, -1};
         char text[96] = {};
-        if (Call(kSeek, m_fd, 0, 0) != 0 || Call(kRead, m_fd, reinterpret_cast<long>(text), sizeof text - 1) <= 0) {
+        if (Call(kSeek, m_fd, 0, 0) != 0 || Call(kRead, m_fd, static_cast<long>(reinterpret_cast<intptr_t>(text)), sizeof text - 1) <= 0) {
             return {-1, -1};
         }
         unsigned long long ran = 0, waited = 0;
@@ -505,7 +505,7 @@ int Smooth(const wchar_t* installExe, const char* url, const wchar_t* dir, const
         options.url = source;
         options.pauseMs = 0;
         wchar_t path[MAX_PATH] = {};
-        if (!SaveZipToDir(target.c_str(), path, window, options)) failed = 1;
+        if (SaveZipToDir(target.c_str(), path, window, options) != DownloadOutcome::Done) failed = 1;
         done = true;
         PostMessageW(window, WM_NULL, 0, 0);
     });

@@ -58,6 +58,19 @@
 #             shortcut, uninstall key, name file or report.
 #   silentusage  /?: the usage box (the only window of the command line),
 #             closed with Enter: exit code 0, nothing made.
+#   silentfaults  /S against the fault server on the package port: an
+#             endless answer (never past the pinned size; exit 2, no
+#             temp.zip left), a server that announces a byte more than it
+#             sends (exit 2 after three passes; without the pin: installed),
+#             a read-only disk (exit 3, no
+#             request at all) and an endless answer to the unpinned
+#             installer on a 24 MiB disk (exit 2, the disk left free). The
+#             disks are tmpfs mounts: without them those two cases are
+#             skipped, saying so.
+#   escapereport  an API server that never answers, and Escape on the
+#             progress page as the report reaches it: the window goes at
+#             once, the installation completes with its name file (the
+#             report waits out its bound without a window), exit code 0.
 set -Eeuo pipefail
 # A step that fails outside the checks below still says where: the last
 # failed command is kept and told if the script ends on it.
@@ -97,12 +110,36 @@ shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 
 servers_up=
+# tmpfs disks a scenario mounts as Wine drives: "<drive letter>:<mount point>".
+mounted_disks=()
+mount_disk() { # letter size; sets $disk_point; fails where no tmpfs can be mounted
+  local letter=$1
+  disk_point=$work/disk-$1
+  mkdir -p "$disk_point"
+  mount -t tmpfs -o "size=$2" tmpfs "$disk_point" 2>/dev/null || return 1
+  mounted_disks+=("$letter:$disk_point")
+  rm -f "$WINEPREFIX/dosdevices/$letter:"
+  ln -s "$disk_point" "$WINEPREFIX/dosdevices/$letter:"
+}
+unmount_disks() {
+  [ ${#mounted_disks[@]} -gt 0 ] || return 0
+  local entry
+  "$BOX_WINESERVER" -k 2>/dev/null || true  # nothing of Wine may hold a disk
+  sleep 0.5
+  for entry in "${mounted_disks[@]}"; do
+    rm -f "$WINEPREFIX/dosdevices/${entry%%:*}:"
+    umount "${entry#*:}" 2>/dev/null || true
+  done
+  mounted_disks=()
+}
+
 cleanup() {
   local status=$?
   [ "$status" = 0 ] || [ -z "$failed_step" ] || echo "FAIL: exit $status after $failed_step" >&2
   [ -n "${installer_pid:-}" ] && kill "$installer_pid" 2>/dev/null || true
   "$BOX_WINE" taskkill /f /im "$box.exe" >/dev/null 2>&1 || true
   [ -n "$servers_up" ] && bash "$root/tools/servers/demo-servers.sh" stop "$build" >/dev/null 2>&1 || true
+  unmount_disks
   if [ -n "${disk:-}" ]; then
     rm -f "$WINEPREFIX/dosdevices/t:"
     "$BOX_WINESERVER" -k 2>/dev/null || true  # nothing of Wine may hold the disk
@@ -154,6 +191,8 @@ fi
 # The full run is slowed to about 4 s of transfer, for the progress page's
 # screenshot.
 [ "$scenario" = full ] && export BOX_NGINX_RATE=300k
+[ "$scenario" = silentfaults ] && export BOX_PACKAGE_SERVER=fault
+[ "$scenario" = escapereport ] && export BOX_API_ANSWER=silent
 bash "$root/tools/servers/demo-servers.sh" start "$served" "$build" >/dev/null
 servers_up=1
 api_port=$(cache_value BOX_API_PORT)
@@ -172,7 +211,8 @@ quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Expl
 quick_launch_made=no
 case "$scenario" in
   full | silent) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk; quick_launch_made=yes ;;
-  again | keyboard | drag | planted | oldversion | upgrade | fulldisk | chinese | silentdir) rm -rf "$quick_launch" ;;
+  again | keyboard | drag | planted | oldversion | upgrade | fulldisk | chinese | silentdir | silentfaults | escapereport)
+    rm -rf "$quick_launch" ;;
 esac
 
 # Waits until `condition` (a command) succeeds, up to `seconds`.
@@ -428,7 +468,7 @@ if [[ "$scenario" == silent* ]]; then
       ;;
     silentbroken)
       # A package that is not a zip: the wizard's three passes, then exit 2
-      # with the folder holding only the log and the last download.
+      # with the folder holding only the log.
       remove_installation
       run_unattended 120 /S /NAME=Box /RUN
       [ "$status" = 2 ] || fail "exit code $status, not 2"
@@ -438,8 +478,96 @@ if [[ "$scenario" == silent* ]]; then
       [ "$(grep -c '\] downloading' <<<"$log_text")" = 3 ] || fail "not three downloads: $log_text"
       grep -q '解压失败,安装中止' <<<"$log_text" || fail "no abort line: $log_text"
       grep -q 'unattended installation failed (exit code 2)' <<<"$log_text" || fail "no closing line: $log_text"
+      [ ! -e "$target/temp.zip" ] || fail "the refused package stayed on the disk"
       grep -q 'unattended installation failed (exit code 2): see C:\\Program Files\\Box\\logs\\InstallRotating.txt' \
         "$work/wine.log" || fail "nothing on standard error: $(tail -3 "$work/wine.log")"
+      ;;
+    silentfaults)
+      package_port=$(cache_value BOX_PACKAGE_PORT)
+      www=$build/demo-servers/www
+      plan() { curl -sf "http://127.0.0.1:$package_port/_plan?plan=$1" >/dev/null || fail "the fault server took no plan $1"; }
+      requests() { curl -s "http://127.0.0.1:$package_port/_log?tag="; }
+      size=$(stat -c %s "$package")
+
+      # Zeros without end: each pass stops at the pinned size, and the
+      # installation ends with nothing of it on the disk.
+      remove_installation
+      plan endless
+      started=$SECONDS
+      run_unattended 120 /S /NAME=Box
+      [ "$status" = 2 ] || fail "an endless answer: exit code $status, not 2"
+      echo "an endless answer: exit code 2 after $((SECONDS - started)) s"
+      [ ! -e "$target/temp.zip" ] || fail "an endless answer left temp.zip ($(stat -c %s "$target/temp.zip") bytes)"
+      [ "$(requests | grep -c '^endless ')" = 3 ] || fail "not one request a pass: $(requests)"
+      log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
+      grep -q "the answer is longer than the $size bytes the package may have (the size the build pins)" <<<"$log_text" ||
+        fail "no line about the bound: $log_text"
+      assert_nothing_installed "an endless answer"
+
+      # A server that announces a byte more than it has, sends what it has,
+      # then hangs up: to the pinned installer that is an answer longer than
+      # the package, refused at once in each of the three passes, then exit
+      # 2, where the file's start and end used to alternate for ever.
+      remove_installation
+      plan ok+overlong
+      started=$SECONDS
+      run_unattended 120 /S /NAME=Box
+      [ "$status" = 2 ] || fail "a server that fails after its last byte: exit code $status, not 2"
+      echo "a server that fails after its last byte: exit code 2 after $((SECONDS - started)) s, $(requests | grep -c .) requests"
+      [ "$(requests | grep -c .)" = 3 ] || fail "not one request a pass: $(requests)"
+      assert_nothing_installed "a server that fails after its last byte"
+
+      # A folder that stands on a read-only disk: refused before the
+      # download, with the cause, and not blamed on the network.
+      if mount_disk r 4m; then
+        ro=$disk_point
+        mkdir "$ro/Box"
+        mount -o remount,ro "$ro"
+        plan ok
+        early=$(early_log); [ -z "$early" ] || rm -f "$early"
+        run_unattended 60 /S /NAME=Box '/D=R:\'
+        [ "$status" = 3 ] || fail "a read-only folder: exit code $status, not 3"
+        [ -z "$(requests)" ] || fail "a read-only folder still asked the package server: $(requests)"
+        text=$(early_text) || fail "no log of the read-only folder"
+        grep -q '(exit code 3): 创建文件夹失败：The folder cannot be written' <<<"$text" || fail "the read-only folder's line: $text"
+        grep -q 'cannot be written' "$work/wine.log" || fail "nothing on standard error: $(tail -3 "$work/wine.log")"
+      else
+        echo "SKIP: the read-only disk (no tmpfs can be mounted here)"
+      fi
+
+      # Zeros without end to the installer without a pin, on a small disk:
+      # the download stops short of the disk's free space, the installation
+      # stops, and the disk is left as free as it was.
+      if mount_disk t 24m; then
+        small=$disk_point
+        plan endless
+        started=$SECONDS
+        pinned=$installer installer=$build/tests/InstallUnpinned.exe
+        run_unattended 120 /S /NAME=Box '/D=T:\'
+        installer=$pinned
+        [ "$status" = 2 ] || fail "an endless answer on a small disk: exit code $status, not 2"
+        used=$(df --output=used -B1 "$small" | tail -1)
+        echo "an endless answer on a 24 MiB disk: exit code 2 after $((SECONDS - started)) s, $used bytes left in use"
+        [ ! -e "$small/Box/temp.zip" ] || fail "temp.zip left on the small disk"
+        [ "$used" -lt $((2 << 20)) ] || fail "the small disk was left with $used bytes in use: $(ls -la "$small/Box")"
+        log_text=$(iconv -f GBK -t UTF-8 "$small/Box/logs/InstallRotating.txt")
+        grep -q "bytes the package may have (the disk's free space)" <<<"$log_text" || fail "no line about the disk: $log_text"
+        [ "$(requests | grep -c '^endless ')" = 1 ] || fail "fetched again although the disk stays small: $(requests)"
+      else
+        echo "SKIP: the endless answer on a small disk (no tmpfs can be mounted here)"
+      fi
+
+      # The same server to the installer without a pin: the range at the
+      # file's end gets 416 with the length held, so the file is whole, and
+      # it installs.
+      remove_installation
+      plan ok+overlong
+      pinned=$installer installer=$build/tests/InstallUnpinned.exe
+      run_unattended 120 /S /NAME=Box
+      installer=$pinned
+      [ "$status" = 0 ] || fail "a server that fails after its last byte, unpinned: exit code $status, not 0"
+      requests | grep -q "^ok+overlong bytes=$size-\$" || fail "no request for the range at the end: $(requests)"
+      check_installed no
       ;;
     silentusage)
       # The one window of the command line: the usage box, closed with Enter.
@@ -606,10 +734,13 @@ if [ "$scenario" = fulldisk ]; then
   sleep 0.5
   click "$wizard" 560 389      # 确认
   # The package (1.3 MB) arrives, but unpacks to 65 MB: nothing is
-  # extracted, no pass is tried again, and the page says why.
-  wait_for 60 "the package on the small disk" test -f "$target/temp.zip"
-  sleep 6
+  # extracted, no pass is tried again, the page says why, and the package
+  # goes from the disk.
+  stopped() { grep -q 'not enough disk space: needs' "$target/logs/InstallRotating.txt" 2>/dev/null; }
+  wait_for 60 "the installation to stop on the small disk" stopped
+  sleep 2
   kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended"
+  [ ! -e "$target/temp.zip" ] || fail "the package stayed on the full disk"
   shot fulldisk-progress-page
   [ ! -e "$target/cvnname.dat" ] || fail "finished on a full disk"
   for f in Corvina.exe Box.exe data; do [ ! -e "$target/$f" ] || fail "extracted $f onto a full disk"; done
@@ -685,6 +816,28 @@ if [ "$scenario" = broken ]; then
     [ "$(grep -c 'package check failed' <<<"$log_text")" = 3 ] || fail "not three failed package checks: $log_text"
   fi
   echo "PASS broken"
+  exit 0
+fi
+
+if [ "$scenario" = escapereport ]; then
+  # The report goes to a server that never answers; Escape as it arrives.
+  reported() { curl -s "http://127.0.0.1:$api_port/_log?tag=default" | grep -q '^valid '; }
+  wait_for 120 "the report on the server" reported
+  xdotool key --window "$wizard" Escape
+  escaped=$SECONDS
+  # The window goes at once: nothing waits for the report on its thread.
+  wizard_gone() { ! xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null | grep -q .; }
+  wait_for 5 "the wizard to close after Escape" wizard_gone
+  echo "the wizard closed $((SECONDS - escaped)) s after Escape"
+  # The installation finishes without it, once the report has waited out
+  # its bound, and the process ends with it.
+  wait_for 60 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
+  wait "$installer_pid" && status=0 || status=$?
+  installer_pid=
+  [ "$status" = 0 ] || fail "exit code $status"
+  echo "the installer ended $((SECONDS - escaped)) s after Escape"
+  check_installed no
+  echo "PASS $scenario"
   exit 0
 fi
 

@@ -209,6 +209,10 @@ TEST_F(SequenceTest, CleanRunPostsEveryStepThenFinished)
     EXPECT_EQ(ReadFileBytes(dir / (name + L"A.exe")), "MZ aide");
     EXPECT_FALSE(FileExists(dir / L"Corvina.exe"));
     EXPECT_TRUE(DeleteFileW((dir / L"temp.zip").c_str()));
+    // The name file is the sequence's last step, before the finish page.
+    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), Narrow(name));
+    // One pass: the bar starts at 0 once.
+    EXPECT_EQ(Progress(run.messages, WM_SETUP_DOWNLOAD_PROGRESS).front(), 0u);
     std::string requests = HttpGetText("http://127.0.0.1:" + std::to_string(ServerPort("api")) + "/_log?tag=" + tag);
     EXPECT_EQ(std::count(requests.begin(), requests.end(), '\n'), 1) << requests;  // two runs, one request each
     EXPECT_EQ(requests.rfind("valid ", 0), 0u);
@@ -222,29 +226,19 @@ TEST_F(SequenceTest, CleanRunPostsEveryStepThenFinished)
     EXPECT_NE(success, std::string::npos);
 }
 
-TEST_F(SequenceTest, PackageThatNeverArrivesCostsThreePassesAndNoFinish)
+TEST_F(SequenceTest, APackageFileThatCannotBeMadeStopsAtOnceAsADiskFailure)
 {
-    // The folder does not exist, so the package file cannot be made.
+    // The folder does not exist, so the package file cannot be made: no
+    // retry, no extraction, and the user is told it is the folder.
     InstallSettings::installDir = (dir / L"missing\\").c_str();
     Run run = RunSequence();
     ASSERT_TRUE(run.ended);
-    std::vector<std::wstring> pass = {L"downloading", L"SaveZipToDir finish", L"找不到下载的文件，可能是权限不够"};
-    std::vector<std::wstring> expected;
-    for (int i = 0; i < 3; ++i) expected.insert(expected.end(), pass.begin(), pass.end());
-    EXPECT_EQ(StatusTexts(run.messages), expected);
+    EXPECT_EQ(StatusTexts(run.messages), std::vector<std::wstring>{L"downloading"});
+    ASSERT_EQ(Notices(run.messages).size(), 1u);
+    EXPECT_EQ(Notices(run.messages)[0], L"无法写入安装文件夹，安装已停止：请检查磁盘空间和写入权限");
+    EXPECT_TRUE(run.messages.back().failure);
     for (auto& m : run.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
-
-    std::string log = Log();
-    size_t count = 0;
-    for (size_t at = log.find("can't found the file"); at != std::string::npos; at = log.find("can't found the file", at + 1))
-        ++count;
-    EXPECT_EQ(count, 3u);
-    // Unzip failed，redownload and 解压失败,安装中止 in code page 936.
-    std::string redownload = "] Unzip failed\xA3\xACredownload\r\n";
-    std::string abort = "] \xBD\xE2\xD1\xB9\xCA\xA7\xB0\xDC,\xB0\xB2\xD7\xB0\xD6\xD0\xD6\xB9\r\n";
-    size_t lastRedownload = log.rfind(redownload);
-    EXPECT_NE(lastRedownload, std::string::npos);
-    EXPECT_NE(log.find(abort, lastRedownload), std::string::npos);
+    EXPECT_FALSE(FileExists(dir / L"cvnname.dat"));
 }
 
 TEST_F(SequenceTest, DamagedPackageIsFetchedAgain)
@@ -258,6 +252,14 @@ TEST_F(SequenceTest, DamagedPackageIsFetchedAgain)
     EXPECT_EQ(std::count(texts.begin(), texts.end(), L"解压失败"), 3);
     EXPECT_EQ(std::count(texts.begin(), texts.end(), L"downloading"), 3);
     for (auto& m : run.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+    // Each pass starts the bar again, and the stop says what failed: the
+    // package, not the network.
+    auto progress = Progress(run.messages, WM_SETUP_DOWNLOAD_PROGRESS);
+    EXPECT_EQ(std::count(progress.begin(), progress.end(), 0u), 3) << "a new pass did not start the bar at 0";
+    ASSERT_FALSE(run.messages.empty());
+    EXPECT_TRUE(run.messages.back().failure);
+    EXPECT_EQ(run.messages.back().text, L"安装失败：安装包无法解压，请稍后重新运行安装程序（按 Esc 退出）");
+    EXPECT_FALSE(FileExists(dir / L"temp.zip")) << "the package stays behind a stopped installation";
 }
 
 TEST_F(SequenceTest, CancelBeforeOrDuringTheWorkEndsTheThreadQuietly)
@@ -282,7 +284,7 @@ TEST_F(SequenceTest, CancelBeforeOrDuringTheWorkEndsTheThreadQuietly)
     ASSERT_NE(transfer.cancelledAt, 0u);
     EXPECT_LT(transfer.endedAt - transfer.cancelledAt, 1600u);
     EXPECT_EQ(StatusTexts(transfer.messages), std::vector<std::wstring>{L"downloading"});
-    EXPECT_TRUE(DeleteFileW((dir / L"temp.zip").c_str()));
+    EXPECT_FALSE(FileExists(dir / L"temp.zip"));  // closed, then removed
 
     // During the extraction.
     Serve(Package(true));
@@ -293,7 +295,7 @@ TEST_F(SequenceTest, CancelBeforeOrDuringTheWorkEndsTheThreadQuietly)
     ASSERT_FALSE(extracted.empty());
     EXPECT_LT(extracted.back(), 100u);
     for (auto& m : extraction.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
-    EXPECT_TRUE(DeleteFileW((dir / L"temp.zip").c_str()));  // the archive was closed
+    EXPECT_FALSE(FileExists(dir / L"temp.zip"));  // the archive was closed, then removed
 }
 
 TEST_F(SequenceTest, CancelAfterTheExtractionIsIgnored)
@@ -303,6 +305,7 @@ TEST_F(SequenceTest, CancelAfterTheExtractionIsIgnored)
     EXPECT_NE(run.cancelledAt, 0u);
     EXPECT_EQ(StatusTexts(run.messages), kCleanRun);
     EXPECT_EQ(run.messages.back().message, static_cast<UINT>(WM_SETUP_FINISHED));
+    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), Narrow(name));
 }
 
 TEST_F(SequenceTest, RenamingWithoutExecutablesStillCompletes)
@@ -341,7 +344,7 @@ TEST_F(SequenceTest, ARunningProgramFailsThePassesVisiblyInsteadOfStaying)
     EXPECT_EQ(Notices(run.messages),
               (std::vector<std::wstring>{L"无法替换正在运行的程序，请先关闭它（第 2 次）",
                                          L"无法替换正在运行的程序，请先关闭它（第 3 次）",
-                                         L"安装失败，请检查网络后重新运行安装程序（按 Esc 退出）"}));
+                                         L"安装失败：无法替换正在运行的程序，请关闭它后重新运行安装程序（按 Esc 退出）"}));
     EXPECT_EQ(ReadFileBytes(dir / (name + L".exe")), "installed before");
     EXPECT_NE(Log().find("cannot replace "), std::string::npos);
 }
@@ -371,7 +374,7 @@ TEST_F(SequenceTest, APinnedPackageIsCheckedBeforeAnythingIsExtracted)
     EXPECT_FALSE(FileExists(dir / L"temp.zip")) << "the rejected package stays on disk";
     EXPECT_EQ(Notices(bad.messages), (std::vector<std::wstring>{L"安装包校验失败，正在重新下载（第 2 次）",
                                                                 L"安装包校验失败，正在重新下载（第 3 次）",
-                                                                L"安装失败，请检查网络后重新运行安装程序（按 Esc 退出）"}));
+                                                                L"安装失败：下载的安装包校验失败，请稍后重新运行安装程序（按 Esc 退出）"}));
     std::string log = Log();
     size_t failures = 0;
     for (size_t at = log.find("package check failed: SHA-256"); at != std::string::npos;
@@ -379,11 +382,27 @@ TEST_F(SequenceTest, APinnedPackageIsCheckedBeforeAnythingIsExtracted)
         ++failures;
     EXPECT_EQ(failures, 3u);
 
-    // A short or long one is refused by its size alone.
-    Serve(package + "x");
-    Run longer = RunSequence();
-    EXPECT_NE(Log().find("package check failed: " + std::to_string(package.size() + 1) + " bytes"), std::string::npos);
-    for (auto& m : longer.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+    // A short one is refused by its size alone; a long one, and an answer
+    // without end, before they pass the pinned size on disk.
+    Serve(package.substr(0, package.size() - 1));
+    Run shorter = RunSequence();
+    EXPECT_NE(Log().find("package check failed: " + std::to_string(package.size() - 1) + " bytes"), std::string::npos);
+    for (auto& m : shorter.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+    for (const char* plan : {"endless", "ok"}) {
+        const std::string file = tag + "-long.zip";
+        Publish(file, package + "x");
+        options.download.url = "http://127.0.0.1:" + std::to_string(ServerPort("fault")) + "/" + file +
+                               "?tag=" + UniqueTag(plan) + "&plan=" + plan;
+        Run longer = RunSequence();
+        for (auto& m : longer.messages) EXPECT_NE(m.message, static_cast<UINT>(WM_SETUP_FINISHED));
+        EXPECT_EQ(Notices(longer.messages).back(),
+                  L"安装失败：下载的安装包校验失败，请稍后重新运行安装程序（按 Esc 退出）")
+            << plan;
+        EXPECT_FALSE(FileExists(dir / L"temp.zip")) << plan;
+    }
+    EXPECT_NE(Log().find("the answer is longer than the " + std::to_string(package.size()) +
+                         " bytes the package may have (the size the build pins)"),
+              std::string::npos);
 }
 
 TEST_F(SequenceTest, AFileInUseFailsThePassAndTheLogNamesIt)

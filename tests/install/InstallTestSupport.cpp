@@ -81,7 +81,8 @@ Posted Convert(const testing_support::MessageCollector::Message& m)
     if (m.message == WM_SETUP_STATUS_TEXT) {
         auto* text = reinterpret_cast<SkinUI::CUIString*>(m.wParam);
         posted.text = text->GetData();
-        posted.notice = m.lParam == kStatusForUser;
+        posted.notice = m.lParam == kStatusForUser || m.lParam == kStatusFailure;
+        posted.failure = m.lParam == kStatusFailure;
         delete text;
     } else {
         posted.value = static_cast<unsigned>(m.wParam);

@@ -29,7 +29,8 @@ struct Posted {
     UINT message;
     unsigned value = 0;   // progress percent
     std::wstring text;    // status text
-    bool notice = false;  // a status text for the user (kStatusForUser)
+    bool notice = false;   // a status text for the user (kStatusForUser or kStatusFailure)
+    bool failure = false;  // the installation's stop (kStatusFailure)
 };
 
 // Reads every waiting message; status texts are copied and their payloads

@@ -4,6 +4,7 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -57,7 +58,7 @@ struct SaveJob {
     std::wstring installDir;
     DownloadOptions options;
     HWND window;
-    bool result = false;
+    DownloadOutcome result = DownloadOutcome::Done;
     wchar_t path[MAX_PATH] = {};
     HANDLE thread = nullptr;
 
@@ -92,7 +93,7 @@ TEST_F(DownloadTest, CleanDownloadFromNginx)
     options.url = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/" + file;
     options.pauseMs = 20;
     wchar_t path[MAX_PATH];
-    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options), DownloadOutcome::Done);
     EXPECT_EQ(std::wstring(path), dir / L"temp.zip");
     EXPECT_TRUE(Package() == served);
 
@@ -114,7 +115,8 @@ TEST_F(DownloadTest, BrokenTransfersResumeFromTheFilesLength)
     Publish(file, served);
     MessageCollector window;
     wchar_t path[MAX_PATH];
-    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), Faulty(file, "cut:700000,cut:700000,ok")));
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), Faulty(file, "cut:700000,cut:700000,ok")),
+              DownloadOutcome::Done);
     EXPECT_TRUE(Package() == served);
     EXPECT_EQ(RequestLog(), "cut:700000 bytes=0-\ncut:700000 bytes=700000-\nok bytes=1400000-");
 
@@ -139,7 +141,8 @@ TEST_F(DownloadTest, APackageReplacedOnTheServerBetweenACutAndTheResumeIsNeverSp
     Publish(replacement, after);
     MessageCollector window;
     wchar_t path[MAX_PATH];
-    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), Faulty(file, "cut:600000,as:" + replacement)));
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), Faulty(file, "cut:600000,as:" + replacement)),
+              DownloadOutcome::Done);
     EXPECT_TRUE(Package() == after) << "the old start and the new rest were spliced";
     EXPECT_EQ(RequestLog(), "cut:600000 bytes=0-\nas:" + replacement + " bytes=600000-");
     Drain(window);
@@ -150,7 +153,10 @@ TEST_F(DownloadTest, WhatDoesNotContinueTheFileNeverLandsBehindIt)
     std::string served = PatternBytes(1500000, 12);
     std::string file = "odd-" + tag + ".zip";
     Publish(file, served);
-    auto attempt = [&](const DownloadOptions& options) { return DownloadPackage(packagePath.c_str(), nullptr, options); };
+    ResumeState state;
+    auto attempt = [&](const DownloadOptions& options) {
+        return DownloadPackage(packagePath.c_str(), nullptr, options, &state);
+    };
 
     // Cut, then an error page at the resumed offset: the page is not appended.
     DownloadOptions options = Faulty(file, "cut:300000,error:500,error:404,norange");
@@ -166,6 +172,7 @@ TEST_F(DownloadTest, WhatDoesNotContinueTheFileNeverLandsBehindIt)
 
     // A 206 that starts at 0 instead of the asked offset: likewise.
     DeleteFileW((dir / L"temp.zip").c_str());
+    state = ResumeState();
     tag = UniqueTag("dl-badrange");
     options = Faulty(file, "cut:400000,badrange");
     EXPECT_EQ(attempt(options), kDownloadFailed);
@@ -174,20 +181,146 @@ TEST_F(DownloadTest, WhatDoesNotContinueTheFileNeverLandsBehindIt)
 
     // An error page at offset 0 leaves an empty file.
     DeleteFileW((dir / L"temp.zip").c_str());
+    state = ResumeState();
     tag = UniqueTag("dl-error0");
     EXPECT_EQ(attempt(Faulty(file, "error:503")), kDownloadFailed);
     EXPECT_EQ(Package(), "");
 
     // A complete file whose last attempt still failed: nginx answers the
-    // range past the end with 416; the next attempt starts from 0 instead of
-    // asking for the same range for ever.
+    // range at its end with 416 and the file's length, which is the length
+    // held: the file is whole, and goes on to the package check.
     std::string nginxUrl = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/" + file;
-    WriteFileBytes(dir / L"temp.zip", served);
     DownloadOptions fromNginx;
     fromNginx.url = nginxUrl;
-    EXPECT_EQ(attempt(fromNginx), kDownloadFailed);
+    state = ResumeState();
+    ASSERT_EQ(attempt(fromNginx), kDownloadOk);
+    WriteFileBytes(dir / L"temp.zip", served.substr(0, 1000));
+    EXPECT_EQ(attempt(Faulty(file, "error:503")), kDownloadFailed);  // the same state: still resumable
+    WriteFileBytes(dir / L"temp.zip", served);
     EXPECT_EQ(attempt(fromNginx), kDownloadOk);
     EXPECT_TRUE(Package() == served);
+    // A file longer than the server's: the 416 gives another length, and the
+    // next attempt starts from 0 instead of asking for the same range for ever.
+    WriteFileBytes(dir / L"temp.zip", served + "tail");
+    EXPECT_EQ(attempt(fromNginx), kDownloadFailed);
+    EXPECT_EQ(Package(), "");
+    EXPECT_EQ(attempt(fromNginx), kDownloadOk);
+    EXPECT_TRUE(Package() == served);
+}
+
+TEST_F(DownloadTest, ResumingNeedsAValidatorAndTheSameWholeLength)
+{
+    std::string before = PatternBytes(1000000, 31);
+    std::string after = PatternBytes(1000000, 32);
+    std::string file = "bare-" + tag + ".zip";
+    std::string replacement = "bare-new-" + tag + ".zip";
+    Publish(file, before);
+    Publish(replacement, after);
+    MessageCollector window;
+    wchar_t path[MAX_PATH];
+
+    // No ETag and no Last-Modified: nothing says which file the held bytes
+    // are the start of, so the next attempt starts from byte 0 and the
+    // replaced package lands whole.
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(),
+                           Faulty(file, "cut:300000+noetag,as:" + replacement + "+noetag")),
+              DownloadOutcome::Done);
+    EXPECT_TRUE(Package() == after) << "the old start and the new rest were spliced";
+    EXPECT_EQ(RequestLog(), "cut:300000+noetag bytes=0-\nas:" + replacement + "+noetag bytes=0-");
+
+    // A resumed answer that gives another whole length is another file: its
+    // bytes are not joined, and the next attempt starts from byte 0.
+    tag = UniqueTag("dl-total");
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), Faulty(file, "cut:300000,ok+overlong,ok")),
+              DownloadOutcome::Done);
+    EXPECT_TRUE(Package() == before);
+    EXPECT_EQ(RequestLog(), "cut:300000 bytes=0-\nok+overlong bytes=300000-\nok bytes=0-");
+    Drain(window);
+}
+
+TEST_F(DownloadTest, AServerThatFailsAfterItsLastByteEndsTheDownload)
+{
+    std::string served = PatternBytes(700000, 33);
+    std::string file = "overlong-" + tag + ".zip";
+    Publish(file, served);
+    MessageCollector window;
+    wchar_t path[MAX_PATH];
+
+    // It announces a byte more than it has: the first attempt holds the
+    // whole file and fails; the range at its end gets 416 with the length
+    // held, and the file goes on to be checked.
+    DownloadOptions options = Faulty(file, "ok+overlong");
+    options.maxFruitlessAttempts = 3;
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options), DownloadOutcome::Done);
+    EXPECT_TRUE(Package() == served);
+    EXPECT_EQ(RequestLog(), "ok+overlong bytes=0-\nok+overlong bytes=700000-");
+    Drain(window);
+
+    // One whose 416 gives another length empties the file, and the next
+    // full transfer brings the same bytes again: that is no progress, and
+    // a bounded download ends instead of alternating for ever.
+    tag = UniqueTag("dl-alternate");
+    std::string plan;
+    for (int i = 0; i < 10; ++i) plan += "ok+overlong,416:1,";
+    options = Faulty(file, plan + "ok");
+    options.maxFruitlessAttempts = 3;
+    EXPECT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options), DownloadOutcome::GaveUp);
+    std::string log = RequestLog();
+    EXPECT_LE(std::count(log.begin(), log.end(), '\n') + 1, 6) << log;
+    Drain(window);
+}
+
+TEST_F(DownloadTest, AnAnswerLongerThanThePackageMayBeStopsAtOnce)
+{
+    std::string file = "endless-" + tag + ".zip";
+    Publish(file, "the endless answers ignore this");
+    const int64_t bound = 2 * 1024 * 1024;
+
+    // Zeros without end and without a length: the file stops at the bound.
+    DownloadOptions options = Faulty(file, "endless");
+    options.maxBytes = bound;
+    EXPECT_EQ(DownloadPackage(packagePath.c_str(), nullptr, options), kDownloadTooLarge);
+    EXPECT_LE(static_cast<int64_t>(Package().size()), bound);
+
+    // A length past the bound: refused before a byte is kept.
+    tag = UniqueTag("dl-endless-length");
+    options = Faulty(file, "endless:" + std::to_string(bound + 1));
+    options.maxBytes = bound;
+    EXPECT_EQ(DownloadPackage(packagePath.c_str(), nullptr, options), kDownloadTooLarge);
+    EXPECT_EQ(Package(), "");
+
+    // Exactly the bound is a whole package.
+    tag = UniqueTag("dl-endless-exact");
+    options = Faulty(file, "endless:" + std::to_string(bound));
+    options.maxBytes = bound;
+    EXPECT_EQ(DownloadPackage(packagePath.c_str(), nullptr, options), kDownloadOk);
+    EXPECT_EQ(static_cast<int64_t>(Package().size()), bound);
+
+    // The download tries no more: another attempt would bring the same.
+    tag = UniqueTag("dl-endless-save");
+    MessageCollector window;
+    wchar_t path[MAX_PATH];
+    options = Faulty(file, "endless");
+    options.maxBytes = bound;
+    EXPECT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options), DownloadOutcome::TooLarge);
+    EXPECT_EQ(RequestLog(), "endless bytes=0-");
+    EXPECT_TRUE(Notices(Drain(window)).empty());
+}
+
+TEST_F(DownloadTest, AResumedTransferShowsTheBytesHeldOverTheWholeLength)
+{
+    std::string served = PatternBytes(1000000, 34);
+    std::string file = "resumed-" + tag + ".zip";
+    Publish(file, served);
+    MessageCollector window;
+    wchar_t path[MAX_PATH];
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), Faulty(file, "cut:900000,ok")),
+              DownloadOutcome::Done);
+    auto progress = Progress(Drain(window), WM_SETUP_DOWNLOAD_PROGRESS);
+    ASSERT_FALSE(progress.empty());
+    // Cut at 90 %: the resumed rest goes on from there, never back.
+    for (size_t i = 1; i < progress.size(); ++i) EXPECT_GE(progress[i], progress[i - 1]) << i;
+    EXPECT_EQ(progress.back(), 100u);
 }
 
 TEST_F(DownloadTest, WithABoundItGivesUpOnlyAfterThatManyFruitlessAttemptsInARow)
@@ -204,7 +337,7 @@ TEST_F(DownloadTest, WithABoundItGivesUpOnlyAfterThatManyFruitlessAttemptsInARow
     DownloadOptions options = Faulty(file, "error:503,error:503,cut:300000,error:503,error:503,ok");
     options.maxFruitlessAttempts = 3;
     wchar_t path[MAX_PATH];
-    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options), DownloadOutcome::Done);
     EXPECT_TRUE(Package() == served);
     EXPECT_EQ(StatusTexts(Drain(window)).size(), 6u);
 
@@ -213,7 +346,7 @@ TEST_F(DownloadTest, WithABoundItGivesUpOnlyAfterThatManyFruitlessAttemptsInARow
     tag = UniqueTag("dl-bound");
     options = Faulty(file, "error:503");
     options.maxFruitlessAttempts = 3;
-    EXPECT_FALSE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    EXPECT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options), DownloadOutcome::GaveUp);
     EXPECT_EQ(RequestLog(), "error:503 bytes=0-\nerror:503 bytes=0-\nerror:503 bytes=0-");
     auto messages = Drain(window);
     EXPECT_EQ(StatusTexts(messages), std::vector<std::wstring>(3, L"downloading"));
@@ -265,7 +398,7 @@ TEST_F(DownloadTest, StalledTransferResumesAfterTheStallBound)
     MessageCollector window;
     DWORD start = GetTickCount();
     wchar_t path[MAX_PATH];
-    ASSERT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    ASSERT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options), DownloadOutcome::Done);
     DWORD elapsed = GetTickCount() - start;
     EXPECT_TRUE(Package() == served);
     EXPECT_EQ(RequestLog(), "stallat:400000:60 bytes=0-\nstall:60 bytes=400000-\nok bytes=400000-");
@@ -300,7 +433,7 @@ TEST_F(DownloadTest, CancelLeavesAStalledTransferWithinAboutASecond)
         std::vector<Posted> after;
         ASSERT_TRUE(PumpUntilEnded(job.thread, window, after, 10000)) << plan;
         EXPECT_LT(GetTickCount() - asked, 1600u) << plan;
-        EXPECT_FALSE(job.result) << plan;
+        EXPECT_EQ(job.result, DownloadOutcome::Cancelled) << plan;
         EXPECT_TRUE(after.empty()) << plan;  // nothing more is posted
         EXPECT_EQ(StatusTexts(before), std::vector<std::wstring>{L"downloading"}) << plan;
         // The file is closed: it can go at once.
@@ -308,7 +441,7 @@ TEST_F(DownloadTest, CancelLeavesAStalledTransferWithinAboutASecond)
     }
 }
 
-TEST_F(DownloadTest, UnopenablePackageFileCountsAsDoneAndIsLogged)
+TEST_F(DownloadTest, AnUnopenablePackageFileIsADiskFailureAndIsLogged)
 {
     TempDir logDir(L"box-dl-log");
     ASSERT_TRUE(MyLog::Init(logDir.Path().c_str()));
@@ -318,15 +451,17 @@ TEST_F(DownloadTest, UnopenablePackageFileCountsAsDoneAndIsLogged)
     options.url = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/nothing.zip";
     options.pauseMs = 20;
     wchar_t path[MAX_PATH];
-    EXPECT_TRUE(SaveZipToDir(missing.c_str(), path, window.Handle(), options));
+    EXPECT_EQ(SaveZipToDir(missing.c_str(), path, window.Handle(), options), DownloadOutcome::CannotWrite);
     EXPECT_EQ(std::wstring(path), missing + L"temp.zip");
-    EXPECT_EQ(Progress(Drain(window), WM_SETUP_DOWNLOAD_PROGRESS), std::vector<unsigned>{});
+    auto messages = Drain(window);
+    EXPECT_EQ(Progress(messages, WM_SETUP_DOWNLOAD_PROGRESS), std::vector<unsigned>{});
+    EXPECT_TRUE(Notices(messages).empty()) << "a disk failure told as a network retry";
 
     // A clean attempt logs its range.
     std::string file = "logged-" + tag + ".zip";
     Publish(file, "0123456789");
     options.url = "http://127.0.0.1:" + std::to_string(ServerPort("nginx")) + "/" + file;
-    EXPECT_TRUE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options));
+    EXPECT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle(), options), DownloadOutcome::Done);
     Drain(window);
     MyLog::Shutdown();
 
@@ -352,7 +487,7 @@ TEST_F(DownloadTest, ShippedPathPausesThreeSecondsBeforeEachAttempt)
     RequestCancel();
     wchar_t path[MAX_PATH];
     DWORD start = GetTickCount();
-    EXPECT_FALSE(SaveZipToDir(dir.Slash().c_str(), path, window.Handle()));
+    EXPECT_EQ(SaveZipToDir(dir.Slash().c_str(), path, window.Handle()), DownloadOutcome::Cancelled);
     EXPECT_LT(GetTickCount() - start, 500u);
     EXPECT_TRUE(Drain(window).empty());
 

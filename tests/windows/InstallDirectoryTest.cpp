@@ -45,7 +45,8 @@ TEST(InstallDirectory, ErrorDescriptions)
     EXPECT_STREQ(DescribeCreateDirError(1223), L"The user canceled the operation.");
     EXPECT_STREQ(DescribeCreateDirError(267), L"The path names a file, not a folder.");
     EXPECT_STREQ(DescribeCreateDirError(0), L"");
-    EXPECT_STREQ(DescribeCreateDirError(5), L"");
+    EXPECT_STREQ(DescribeCreateDirError(5), L"The folder cannot be written: access is denied.");
+    EXPECT_STREQ(DescribeCreateDirError(87), L"");
 }
 
 namespace {
@@ -84,6 +85,17 @@ TEST(InstallDirectory, MakingTheFolderRefusesWhatCouldNotHoldTheInstallation)
     EXPECT_EQ(MakeInstallDir(parent.Path(), L"Box", nullptr, &dir), ERROR_DIRECTORY);
     EXPECT_NE(MakeInstallDir(parent / L"Box\\sub", L"Box", nullptr, &dir), 0);
     EXPECT_FALSE(IsFolder(parent / L"Box\\sub"));
+
+    // A folder that stands but takes no file (the kernel's own, through
+    // Wine's Z: drive; no user, root included, makes files there) is refused
+    // before anything is downloaded into it, and the probe leaves nothing.
+    EXPECT_NE(MakeInstallDir(L"Z:\\proc\\self", L"fd", nullptr, &dir), 0);
+    EXPECT_EQ(dir, L"Z:\\proc\\self\\fd\\");
+    EXPECT_EQ(MakeInstallDir(parent.Path(), L"Writable", nullptr, &dir), 0);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((parent / L"Writable\\*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "the write probe stayed behind";
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
 
     // Too long: never cut to another folder.
     EXPECT_EQ(MakeInstallDir(parent / std::wstring(250, L'a'), L"Box", nullptr, &dir), ERROR_FILENAME_EXCED_RANGE);

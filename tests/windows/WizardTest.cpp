@@ -165,15 +165,31 @@ TEST_F(Wizard, ARelativeDirectoryIsRefusedWithTheShellsReason)
     EXPECT_FALSE(PeekMessageW(&message, wizard->GetHWND(), WM_SETUP_START, WM_SETUP_START, PM_REMOVE));
 }
 
-TEST_F(Wizard, FinishShowsTheLastPageAndWritesTheNameFile)
+TEST_F(Wizard, FinishShowsTheLastPage)
 {
-    TempDir dir;
-    InstallSettings::installDir = dir.Slash().c_str();
     PostMessageW(wizard->GetHWND(), WM_SETUP_FINISHED, 0, 0);
     PumpWindowMessages();
     EXPECT_FALSE(wizard->layoutSetup->IsVisible());
     EXPECT_TRUE(wizard->layoutFinish->IsVisible());
-    EXPECT_EQ(ReadFileBytes(dir / L"cvnname.dat"), "Box");
+}
+
+TEST_F(Wizard, ANewPassStartsTheBarAgainAndAStopShowsNoPercentage)
+{
+    const CUIString start = wizard->lblProgress->GetBkImage();
+    wizard->ShowProgress(100);
+    PostNotice(wizard->GetHWND(), L"解压失败，正在重新下载（第 2 次）");
+    PostMessageW(wizard->GetHWND(), WM_SETUP_DOWNLOAD_PROGRESS, 0, 0);
+    PumpWindowMessages();
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), start);
+    EXPECT_EQ(wizard->txtPercentage->GetText(), L"0%");
+    EXPECT_EQ(wizard->lblStatus->GetText(), L"解压失败，正在重新下载（第 2 次）");
+
+    wizard->ShowProgress(100);
+    PostFailure(wizard->GetHWND(), L"安装失败：安装包无法解压，请稍后重新运行安装程序（按 Esc 退出）");
+    PumpWindowMessages();
+    EXPECT_EQ(wizard->lblStatus->GetText(), L"安装失败：安装包无法解压，请稍后重新运行安装程序（按 Esc 退出）");
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), start);
+    EXPECT_EQ(wizard->txtPercentage->GetText(), L"") << "a stopped installation still shows a percentage";
 }
 
 namespace {

@@ -14,6 +14,9 @@ under its tag and answers as <answer> says (default: int1):
     chinese   {"success":0,"msg":"签名错误"}
     silent    accepts the request and never answers
 
+A request without a tag and an answer (the installer's own URL) is tagged
+"default" and gets --answer.
+
 A request with a wrong signature gets {"success":0,"msg":"sign error"}.
 GET /_log?tag=<tag> lists the tag's requests: "valid <query>" or
 "invalid <query>", one a line.
@@ -71,7 +74,7 @@ class Handler(BaseHTTPRequestHandler):
         if not url.path.endswith(PATH):
             return self.reply(404, b"not found")
         prefix = url.path[: -len(PATH)].strip("/").split("/")
-        tag, answer = (prefix + ["int1"])[:2] if prefix != [""] else ("default", "int1")
+        tag, answer = (prefix + ["int1"])[:2] if prefix != [""] else ("default", self.server.default_answer)
         valid = signature_valid(url.query)
         with state["lock"]:
             state["log"].setdefault(tag, []).append(f"{'valid' if valid else 'invalid'} {url.query}")
@@ -104,9 +107,11 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
+    parser.add_argument("--answer", default="int1", help="the answer to requests that name none (the installer's own)")
     args = parser.parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
+    server.default_answer = args.answer
     server.state = {"lock": threading.Lock(), "log": {}}
     if args.port_file:
         with open(args.port_file + ".tmp", "w") as f:

@@ -4,6 +4,11 @@
 #
 #   demo-servers.sh start <package.zip> [<build-dir>]   serves it as /Orrery2.zip
 #   demo-servers.sh stop [<build-dir>]
+#
+# BOX_PACKAGE_SERVER=fault serves the package from the fault-injecting server
+# instead of nginx (its plan from BOX_FAULT_PLAN, changed later through its
+# /_plan); BOX_API_ANSWER names the API server's answer to the installer's
+# report (api_server.py: int1 by default, silent never answers).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../common.sh"
@@ -27,10 +32,20 @@ case "$cmd" in
   start)
     [ -f "$package" ] || { echo "no package $package" >&2; exit 1; }
     mkdir -p "$run/www"
-    bash "$here/nginx.sh" start "$run/nginx" "$(cache_value BOX_PACKAGE_PORT 18080)" "$run/www" "$package" /Orrery2.zip
+    if [ "${BOX_PACKAGE_SERVER:-nginx}" = fault ]; then
+      cp "$package" "$run/www/Orrery2.zip"
+      rm -f "$run/fault.port"
+      setsid python3 "$here/fault_server.py" --root "$run/www" --port "$(cache_value BOX_PACKAGE_PORT 18080)" \
+        --port-file "$run/fault.port" --plan "${BOX_FAULT_PLAN:-ok}" </dev/null >"$run/fault.log" 2>&1 &
+      echo $! >"$run/fault.pid"
+      for _ in $(seq 1 100); do [ -s "$run/fault.port" ] && break; sleep 0.05; done
+      [ -s "$run/fault.port" ] || { cat "$run/fault.log" >&2; exit 1; }
+    else
+      bash "$here/nginx.sh" start "$run/nginx" "$(cache_value BOX_PACKAGE_PORT 18080)" "$run/www" "$package" /Orrery2.zip
+    fi
     rm -f "$run/api.port"
     setsid python3 "$here/api_server.py" --port "$(cache_value BOX_API_PORT 18081)" --port-file "$run/api.port" \
-      </dev/null >"$run/api.log" 2>&1 &
+      --answer "${BOX_API_ANSWER:-int1}" </dev/null >"$run/api.log" 2>&1 &
     echo $! >"$run/api.pid"
     for _ in $(seq 1 100); do [ -s "$run/api.port" ] && break; sleep 0.05; done
     [ -s "$run/api.port" ] || { cat "$run/api.log" >&2; exit 1; }
@@ -38,7 +53,9 @@ case "$cmd" in
     ;;
   stop)
     bash "$here/nginx.sh" stop "$run/nginx"
-    if [ -f "$run/api.pid" ]; then kill "$(cat "$run/api.pid")" 2>/dev/null || true; rm -f "$run/api.pid"; fi
+    for name in api fault; do
+      if [ -f "$run/$name.pid" ]; then kill "$(cat "$run/$name.pid")" 2>/dev/null || true; rm -f "$run/$name.pid"; fi
+    done
     ;;
   *) echo "usage: $0 start <package.zip> [<build-dir>] | stop [<build-dir>]" >&2; exit 2 ;;
 esac

@@ -19,6 +19,18 @@ repeats), so one test can script a whole sequence of attempts. Items:
     redirect:SCHEME  302 to the same path and query on this server, with SCHEME
     as:FILE          as ok, but with the content of FILE: the package was
                      replaced on the server since the earlier requests
+    endless          200 without Content-Length, then zeros until the client
+                     hangs up
+    endless:N        200 announcing N bytes of zeros (Content-Length N)
+    416:TOTAL        416 with "bytes */TOTAL", whatever was asked for
+
+An item may carry modifiers after "+" (or a space, which is what a "+" in
+a query becomes):
+
+    +noetag          no ETag (nor Last-Modified): nothing to resume by
+    +overlong        announces one byte more than the file has (Content-Length
+                     and Content-Range), sends the file's bytes, then closes;
+                     a range at or past the file's real end gets 416
 
 Every answer with a body carries an ETag made from the content. A request
 with If-Range gets the range only while that ETag still matches, else the
@@ -26,6 +38,11 @@ whole content (200), as HTTP asks.
 
 GET /_log?tag=<unique> lists the requests of a tag, one line each:
 "<item> <Range header or ->".
+
+A request without a plan (a program's own URL, such as the installer's
+compiled-in one) follows the server's own plan: --plan, or the last
+GET /_plan?plan=<item>,... which also starts its count and log again (the
+tag of such requests is the empty one: /_log?tag=).
 
 The port is chosen by the system unless --port is given, and written to
 --port-file once the server listens.
@@ -45,8 +62,9 @@ CHUNK = 64 * 1024
 
 
 class State:
-    def __init__(self, root):
+    def __init__(self, root, default_plan=None):
         self.root = root
+        self.default_plan = default_plan or []
         self.lock = threading.Lock()
         self.counts = {}
         self.log = {}
@@ -55,8 +73,8 @@ class State:
         with self.lock:
             index = self.counts.get(tag, 0)
             self.counts[tag] = index + 1
-            item = plan[min(index, len(plan) - 1)] if plan else "ok"
-            self.log.setdefault(tag, []).append(f"{item} {range_header or '-'}")
+            item = plan[min(index, len(plan) - 1)] if plan else (self.default_plan[min(index, len(self.default_plan) - 1)] if self.default_plan else "ok")
+            self.log.setdefault(tag, []).append(f"{item.replace(' ', '+')} {range_header or '-'}")
             return item
 
 
@@ -93,9 +111,18 @@ class Handler(BaseHTTPRequestHandler):
                 body = "\n".join(state.log.get(tag, [])).encode()
             return self.reply(200, body, "text/plain")
 
+        if url.path == "/_plan":
+            with state.lock:
+                state.default_plan = [p for p in query.get("plan", [""])[0].split(",") if p]
+                state.counts.pop("", None)
+                state.log.pop("", None)
+            return self.reply(200, b"ok", "text/plain")
+
         tag = query.get("tag", [""])[0]
         plan = [p for p in query.get("plan", [""])[0].split(",") if p]
         item = state.next_item(tag, plan, self.headers.get("Range"))
+        # A "+" in a query is a space by the time it is read.
+        item, *modifiers = re.split(r"[+ ]", item)
         name, _, argument = item.partition(":")
 
         path = os.path.join(state.root, os.path.basename(urllib.parse.unquote(url.path)))
@@ -108,6 +135,14 @@ class Handler(BaseHTTPRequestHandler):
 
         if name == "error":
             return self.reply(int(argument), f"<html><body>error {argument}</body></html>".encode())
+        if name == "416":
+            self.send_response(416)
+            self.send_header("Content-Range", f"bytes */{argument}")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        if name == "endless":
+            return self.endless(int(argument) if argument else None)
         if name == "redirect":
             location = f"{argument}://127.0.0.1:{self.server.server_port}{self.path}"
             self.send_response(302)
@@ -117,11 +152,13 @@ class Handler(BaseHTTPRequestHandler):
             return
 
         etag = '"%s"' % hashlib.sha1(data).hexdigest()[:16]
+        # What the answers say the file's length is.
+        claimed = len(data) + (1 if "overlong" in modifiers else 0)
         start = 0
         match = re.match(r"bytes=(\d+)-(\d*)$", self.headers.get("Range") or "")
         ranged = match is not None and name not in ("norange",)
         if_range = self.headers.get("If-Range")
-        if ranged and if_range is not None and if_range != etag:
+        if ranged and if_range is not None and ("noetag" in modifiers or if_range != etag):
             ranged = False
         if ranged:
             start = int(match.group(1))
@@ -136,15 +173,16 @@ class Handler(BaseHTTPRequestHandler):
         body = data[start:]
 
         self.send_response(206 if ranged else 200)
-        self.send_header("ETag", etag)
+        if "noetag" not in modifiers:
+            self.send_header("ETag", etag)
         if ranged:
-            self.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
+            self.send_header("Content-Range", f"bytes {start}-{claimed - 1}/{claimed}")
         self.send_header("Content-Type", "application/zip")
         if name == "nolength":
             self.send_header("Connection", "close")
             self.close_connection = True
         else:
-            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Content-Length", str(claimed - start))
         self.end_headers()
 
         if name == "stall":
@@ -168,6 +206,28 @@ class Handler(BaseHTTPRequestHandler):
             if pause:
                 wait_or_gone(self.connection, pause)
             return self.hang_up()
+        if "overlong" in modifiers:
+            return self.hang_up()
+
+    def endless(self, length):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/zip")
+        if length is None:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(length))
+        self.end_headers()
+        zeros = bytes(CHUNK)
+        sent = 0
+        try:
+            while length is None or sent < length:
+                block = zeros if length is None else zeros[: min(CHUNK, length - sent)]
+                self.wfile.write(block)
+                sent += len(block)
+        except OSError:
+            pass
+        self.hang_up()
 
     def reply(self, status, body, content_type="text/html"):
         self.send_response(status)
@@ -189,10 +249,11 @@ def main():
     parser.add_argument("--root", required=True)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
+    parser.add_argument("--plan", default="", help="the plan of requests that name none (a program's own URL)")
     args = parser.parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
-    server.state = State(args.root)
+    server.state = State(args.root, [p for p in args.plan.split(",") if p])
     if args.port_file:
         with open(args.port_file + ".tmp", "w") as f:
             f.write(str(server.server_port))

@@ -1,4 +1,4 @@
-#include "windows/NameFile.h"
+#include "install/NameFile.h"
 
 #include <cstdio>
 #include <string>

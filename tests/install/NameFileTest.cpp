@@ -3,7 +3,7 @@
 #include "app/InstallSettings.h"
 #include "services/MyLog.h"
 #include "support/TestSupport.h"
-#include "windows/NameFile.h"
+#include "install/NameFile.h"
 
 using namespace testing_support;
 
