@@ -10,6 +10,8 @@ CUIString InstallSettings::publisher;
 CUIString InstallSettings::boxName;
 std::string InstallSettings::packageSha256;
 long long InstallSettings::packageSize = 0;
+std::vector<std::string> InstallSettings::packageUrls;
+std::string InstallSettings::reportUrl;
 
 void InstallSettings::SetDefaults()
 {

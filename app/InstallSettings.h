@@ -3,6 +3,7 @@
 // before the install thread starts; read without a lock afterwards.
 
 #include <string>
+#include <vector>
 
 #include "ui/core/UIString.h"
 
@@ -17,6 +18,11 @@ struct InstallSettings {
     // Empty (and 0) when the build pins none; SetDefaults leaves them alone.
     static std::string packageSha256;
     static long long packageSize;
+    // Where the build says the package is (its address, then its mirrors)
+    // and where the installation is reported; empty: the install library's
+    // defaults. SetDefaults leaves them alone.
+    static std::vector<std::string> packageUrls;
+    static std::string reportUrl;
 
     // The compiled-in defaults of the six texts, in field order.
     static void SetDefaults();

@@ -16,6 +16,10 @@
 #ifdef BOX_PACKAGE_PIN_HEADER
 #include BOX_PACKAGE_PIN_HEADER
 #endif
+// Written by the build: BOX_PACKAGE_URLS and BOX_REPORT_URL.
+#ifdef BOX_URLS_HEADER
+#include BOX_URLS_HEADER
+#endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
@@ -39,6 +43,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 #ifdef BOX_PACKAGE_SHA256
     InstallSettings::packageSha256 = BOX_PACKAGE_SHA256;
     InstallSettings::packageSize = BOX_PACKAGE_SIZE;
+#endif
+#ifdef BOX_PACKAGE_URLS
+    InstallSettings::packageUrls = {BOX_PACKAGE_URLS};
+    InstallSettings::reportUrl = BOX_REPORT_URL;
 #endif
 
     int exitCode = kExitInstalled;

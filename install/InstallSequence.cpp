@@ -274,6 +274,12 @@ InstallSequenceOptions ShippedSequenceOptions()
     InstallSequenceOptions options;
     options.pin.sha256 = InstallSettings::packageSha256;
     options.pin.size = InstallSettings::packageSize;
+    const std::vector<std::string>& urls = InstallSettings::packageUrls;
+    if (!urls.empty()) {
+        options.download.url = urls.front();
+        options.download.mirrors.assign(urls.begin() + 1, urls.end());
+    }
+    options.apiServer = InstallSettings::reportUrl;
     return options;
 }
 

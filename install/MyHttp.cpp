@@ -6,14 +6,11 @@
 
 #include <curl/curl.h>
 
+#include "install/RequestPolicy.h"
 #include "services/JsonObject.h"
 #include "services/MyLog.h"
 
 namespace {
-
-struct EasyHandleCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 
 struct CurlGlobal {
     CurlGlobal() { curl_global_init(CURL_GLOBAL_ALL); }
@@ -55,22 +52,25 @@ MyHttp::Outcome MyHttp::Get(std::string url) { return Get(std::move(url), Limits
 MyHttp::Outcome MyHttp::Get(std::string url, const Limits& limits)
 {
     CurlGlobal global;
-    std::unique_ptr<CURL, EasyHandleCleanup> handle(curl_easy_init());
-    if (!handle) return Outcome::NoHandle;
-    CURL* curl = handle.get();
-
     std::string body;
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendResponse);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, limits.totalTimeoutSeconds);
-
-    CURLcode result = curl_easy_perform(curl);
-    if (result != CURLE_OK) {
-        OutputDebugStringA(curl_easy_strerror(result));
+    auto setup = [&](CURL* curl) {
+        body.clear();
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendResponse);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT, limits.totalTimeoutSeconds);
+    };
+    // Through the same ways as the package, and to a server that proves who
+    // it is; nobody is asked for a proxy login for the report alone (one
+    // typed for the download is used).
+    RequestOptions options;
+    options.askLogin = nullptr;
+    options.trace = true;
+    const RequestOutcome outcome = PerformRequest(url, setup, options);
+    if (outcome.result == CURLE_OUT_OF_MEMORY && body.empty()) return Outcome::NoHandle;
+    if (outcome.result != CURLE_OK) {
+        OutputDebugStringA(curl_easy_strerror(outcome.result));
         return Outcome::TransferFailed;
     }
 

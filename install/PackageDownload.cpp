@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "install/RequestPolicy.h"
 #include "install/SetupMessages.h"
 #include "services/MyLog.h"
 
@@ -20,7 +21,6 @@ const char* const kPackageUrl = "http://" BOX_PACKAGE_HOST ":" BOX_PACKAGE_PORT 
 
 namespace {
 
-constexpr long kMaxRedirects = 10;
 // libcurl's 16 KiB receive buffer makes a round of socket calls per 16 KiB,
 // and under Wine each one passes through the server: a 150 MB package took
 // three times as long as with this buffer.
@@ -33,10 +33,6 @@ constexpr long kReceiveBufferBytes = 512 * 1024;
 // default: a distant server on a fast line is not held back.
 constexpr int kSocketReceiveBytes = 16 * 1024 * 1024;
 constexpr size_t kWriteBufferBytes = 1024 * 1024;
-
-struct EasyHandleCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 
 // libcurl's global state is set up and torn down around every attempt.
 struct CurlGlobal {
@@ -206,6 +202,37 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* packageFile)
 
 namespace {
 
+// A server that could not be reached, failed, stalled or could not prove who
+// it is: another mirror may do better. A cut after some bytes stays with its
+// server, where the held bytes resume.
+bool MirrorFailed(const RequestOutcome& outcome)
+{
+    switch (outcome.result) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR: return true;
+    default: return outcome.status >= 500;
+    }
+}
+
+// What the user is told of a failed attempt; %d is the retry's number.
+const wchar_t* RetryFormat(FailureCause cause)
+{
+    switch (cause) {
+    case FailureCause::CertificateUntrusted: return L"服务器证书不受信任，正在重试（第 %d 次）";
+    case FailureCause::CertificateExpired: return L"服务器证书已过期，正在重试（第 %d 次）";
+    case FailureCause::CertificateWrongHost: return L"服务器证书与下载地址不符，正在重试（第 %d 次）";
+    case FailureCause::CertificateRevoked: return L"服务器证书已被吊销，正在重试（第 %d 次）";
+    case FailureCause::CertificateInvalid: return L"服务器证书无效，正在重试（第 %d 次）";
+    case FailureCause::InsecureRedirect: return L"下载地址被转向不安全的连接，已拒绝，正在重试（第 %d 次）";
+    case FailureCause::ProxyRefused: return L"代理服务器拒绝了连接，正在重试（第 %d 次）";
+    case FailureCause::ProxyLogin: return L"代理服务器需要登录，未能登录，正在重试（第 %d 次）";
+    default: return L"网络连接失败，正在重试（第 %d 次）";
+    }
+}
+
 // The bound on the whole file: the pinned size, else what the folder's disk
 // can take beside what the file already holds, less a margin; 0 when the
 // disk does not say.
@@ -242,17 +269,12 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
     _fseeki64(file.get(), 0, SEEK_END);
 
     CurlGlobal global;
-    std::unique_ptr<CURL, EasyHandleCleanup> handle(curl_easy_init());
-    if (!handle) return kDownloadFailed;
-    CURL* curl = handle.get();
-
     DownloadProgress progress;
     progress.reporter = ReportDownloadProgress;
     progress.window = window;
 
     PackageFile package;
     package.file = file.get();
-    package.handle = curl;
     package.offset = _ftelli64(file.get());
     package.state = state;
     package.progress = &progress;
@@ -264,45 +286,62 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
         if (!Truncate(file.get())) return kDownloadCannotWrite;
         package.offset = 0;
     }
-    package.maxBytes = FileBound(path, options, package.offset);
+    const int64_t held = package.offset;
+    package.maxBytes = FileBound(path, options, held);
 
-    curl_easy_setopt(curl, CURLOPT_URL, options.url.c_str());
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnTransferInfo);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
-    // An error page must never become part of the package.
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-    // Plain http only, also where a redirect points, and no redirect loops.
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http");
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
-    // A transfer that makes no progress is a failed attempt; the next one
-    // resumes where this one stopped.
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, FixReceiveBuffer);
-    // No answer may be longer than the whole file may be; the write callback
-    // holds the file to the bound where no length is announced.
-    if (package.maxBytes > 0) curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(package.maxBytes));
-
-    std::string range = std::to_string(package.offset) + "-";
+    const std::string range = std::to_string(held) + "-";
     logger->info("range{}", range);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &package);
-    curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
     // Resuming: the rest only if the server's package is still the one whose
     // start we hold; otherwise it sends the whole new one (200).
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, &curl_slist_free_all);
-    if (package.offset > 0) {
-        headers.reset(curl_slist_append(nullptr, ("If-Range: " + state->validator).c_str()));
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    if (held > 0) headers.reset(curl_slist_append(nullptr, ("If-Range: " + state->validator).c_str()));
+
+    // Every try (another way through the proxies, a login) starts from the
+    // same file.
+    auto setup = [&](CURL* curl) {
+        package.handle = curl;
+        package.offset = held;
+        package.written = 0;
+        package.startChecked = false;
+        package.tooLarge = false;
+        package.writeError = 0;
+        progress.base = -1;
+        progress.lastReported = 0;
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &package);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnTransferInfo);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
+        // An error page must never become part of the package.
+        curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+        // A transfer that makes no progress is a failed attempt; the next one
+        // resumes where this one stopped.
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+        curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+        curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, FixReceiveBuffer);
+        // No answer may be longer than the whole file may be; the write
+        // callback holds the file to the bound where no length is announced.
+        if (package.maxBytes > 0) {
+            curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(package.maxBytes));
+        }
+        curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
+        if (headers) curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    };
+    // What a 416 says the served file's length is.
+    int64_t unsatisfiedTotal = -1;
+    auto inspect = [&](CURL* curl) { unsatisfiedTotal = ReadContentRange(curl).total; };
+    RequestOptions request = options.request;
+    if (request.window == nullptr) request.window = window;
+    request.trace = true;
+    const RequestOutcome outcome = PerformRequest(options.url, setup, request, inspect);
+    if (state != nullptr) {
+        state->cause = outcome.cause;
+        state->mirrorFailed = MirrorFailed(outcome);
     }
 
-    CURLcode result = curl_easy_perform(curl);
+    const CURLcode result = outcome.result;
     if (result == CURLE_ABORTED_BY_CALLBACK) return kDownloadCancelled;
     if (package.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
         logger->error("the answer is longer than the {} bytes the package may have ({}): transfer stopped",
@@ -315,18 +354,16 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
     }
     if (result != CURLE_OK) {
         DebugOutputTransferError(result);
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        logger->info("attempt failed: {} (HTTP {})", curl_easy_strerror(result), status);
-        if (status == 416) {
+        logger->info("attempt failed: {} (HTTP {})", curl_easy_strerror(result), outcome.status);
+        if (outcome.status == 416) {
             // The range lies at or beyond the end of the served file. At its
             // very end the file is whole (the last attempt failed after its
             // last byte): on to the package check. Anywhere else the file
             // changed, and asking again from the same length would fail for
             // ever.
-            if (package.offset > 0 && ReadContentRange(curl).total == package.offset) {
+            if (held > 0 && unsatisfiedTotal == held) {
                 if (fflush(file.get()) != 0) return kDownloadCannotWrite;
-                logger->info("the server holds exactly the {} bytes held: the file is whole", package.offset);
+                logger->info("the server holds exactly the {} bytes held: the file is whole", held);
                 if (!ReportDownloadProgress(window, 100.0)) return kDownloadCancelled;
                 return kDownloadOk;
             }
@@ -358,18 +395,24 @@ DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND wind
     if (PathFileExistsW(path)) DeleteFileW(path);
 
     ResumeState state;
+    // The package's addresses: the build's own, then its mirrors.
+    std::vector<std::string> urls = {options.url};
+    urls.insert(urls.end(), options.mirrors.begin(), options.mirrors.end());
+    size_t mirror = 0;
+    DownloadOptions attempt = options;
     // Progress is the file growing past the longest it has ever been: a
     // server that fails after its last byte, and so empties the file now and
     // then, must not look like a line that keeps bringing bytes.
     int64_t longest = 0;
-    for (int failures = 0, fruitless = 0;;) {
+    for (int failures = 0, fruitless = 0, refused = 0;;) {
         if (cancelEvent == nullptr)
             Sleep(options.pauseMs);  // nobody can cancel, but the pause between attempts stays
         else if (WaitForSingleObject(cancelEvent, options.pauseMs) == WAIT_OBJECT_0)
             return DownloadOutcome::Cancelled;
         MyLog::GetLogger()->debug("downloading");
         PostStatusText(window, L"downloading");
-        switch (DownloadPackage(path, window, options, &state)) {
+        attempt.url = urls[mirror];
+        switch (DownloadPackage(path, window, attempt, &state)) {
         case kDownloadOk: return DownloadOutcome::Done;
         case kDownloadCancelled: return DownloadOutcome::Cancelled;
         case kDownloadTooLarge: return DownloadOutcome::TooLarge;
@@ -389,9 +432,20 @@ DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND wind
             MyLog::GetLogger()->error("download failed {} times in a row without progress: giving up", fruitless);
             return DownloadOutcome::GaveUp;
         }
-        // The user sees it keep trying, and can still leave with Escape.
-        wchar_t notice[80];
-        swprintf(notice, 80, L"网络连接失败，正在重试（第 %d 次）", ++failures);
+        refused = state.cause == FailureCause::Network ? 0 : refused + 1;
+        if (options.maxRefusedAttempts > 0 && refused >= options.maxRefusedAttempts) {
+            MyLog::GetLogger()->error("download refused {} times in a row ({}): giving up", refused,
+                                      DescribeCause(state.cause));
+            return DownloadOutcome::GaveUp;
+        }
+        if (state.mirrorFailed && urls.size() > 1) {
+            mirror = (mirror + 1) % urls.size();
+            MyLog::GetLogger()->info("next attempt from {}", urls[mirror]);
+        }
+        // The user sees it keep trying, and why, and can still leave with
+        // Escape.
+        wchar_t notice[120];
+        swprintf(notice, 120, RetryFormat(state.cause), ++failures);
         PostNotice(window, notice);
     }
 }

@@ -14,15 +14,24 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <curl/curl.h>
 
-// The package address, compiled in: http, the package server, "/Orrery2.zip".
+#include "install/RequestPolicy.h"
+
+// The package address the library defaults to: http, the package server of
+// the build, "/Orrery2.zip". An installer names its own (InstallSettings).
 extern const char* const kPackageUrl;
 
 // The shipped values; tests shorten the pause and the bounds.
 struct DownloadOptions {
     std::string url = kPackageUrl;
+    // The same package elsewhere, tried in turn after `url` when an attempt
+    // cannot connect, gets a 5xx, stalls or meets a bad certificate.
+    std::vector<std::string> mirrors;
+    // The proxy login prompt and its window (the download's window when none).
+    RequestOptions request;
     DWORD pauseMs = 3000;           // before every attempt, the first included
     long stallSeconds = 30;         // below 1 byte/s for this long: the attempt failed
     long connectTimeoutSeconds = 30;
@@ -31,6 +40,10 @@ struct DownloadOptions {
     // wizard's user can leave with Escape, an unattended installation has
     // nobody to).
     int maxFruitlessAttempts = 0;
+    // Attempts in a row refused outright (a certificate, a redirect to
+    // plain http, a proxy's refusal) before the download gives up; 0: never.
+    // They will not mend by themselves in the next seconds.
+    int maxRefusedAttempts = 0;
     // The most bytes the package may have: the size the build pins. 0: the
     // free space of the folder's disk, less kFreeSpaceMarginBytes. An answer
     // that would pass it fails at once, so that an endless or wrong answer
@@ -44,7 +57,7 @@ constexpr int64_t kFreeSpaceMarginBytes = 4 * 1024 * 1024;
 enum class DownloadOutcome {
     Done,         // the file holds a whole answer: on to the package check
     Cancelled,    // the user asked to stop
-    GaveUp,       // options.maxFruitlessAttempts failed in a row (logged)
+    GaveUp,       // options.maxFruitlessAttempts or maxRefusedAttempts failed in a row (logged)
     TooLarge,     // the answer passes options.maxBytes, or the disk's room (logged)
     CannotWrite,  // the file cannot be opened or written: the disk, not the network (logged)
 };
@@ -66,7 +79,8 @@ enum : int {
     kDownloadCannotWrite = -4,
 };
 
-// What the attempts of one download know of the bytes the file holds.
+// What the attempts of one download know of the bytes the file holds, and of
+// the last attempt.
 struct ResumeState {
     // What the server said those bytes are (its ETag, else its Last-Modified):
     // a resumed request carries it in If-Range, so a package replaced on the
@@ -76,6 +90,11 @@ struct ResumeState {
     // The whole length the answer that started the file gave; -1 unknown. A
     // resumed answer that gives another is another file.
     int64_t total = -1;
+    // Why the last attempt failed, and whether the next should go to the
+    // next mirror (its server could not be reached, failed, stalled or
+    // could not prove who it is).
+    FailureCause cause = FailureCause::Network;
+    bool mirrorFailed = false;
 };
 
 // One attempt: appends to the file at `path` from its current length, or

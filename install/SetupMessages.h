@@ -22,6 +22,11 @@
 //   WM_SETUP_FINISHED          install thread -> window, once, after the last
 //                              step of a complete run; never after an aborted
 //                              or cancelled one.
+//   WM_SETUP_PROXY_LOGIN       install thread -> window, SENT (the thread waits
+//                              for the answer). lParam: a ProxyLoginRequest*
+//                              (install/RequestPolicy.h) that the window's
+//                              thread fills and marks given, or leaves as it
+//                              is when nobody can be asked.
 
 #include <windows.h>
 
@@ -33,6 +38,7 @@ enum : UINT {
     WM_SETUP_DOWNLOAD_PROGRESS = WM_USER + 4,
     WM_SETUP_STATUS_TEXT = WM_USER + 5,
     WM_SETUP_FINISHED = WM_USER + 6,
+    WM_SETUP_PROXY_LOGIN = WM_USER + 7,
 };
 
 // Auto-reset, initially clear, unnamed; made by the window right before it

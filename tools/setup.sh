@@ -133,7 +133,7 @@ spdlog_ver=1.10.0
 zlib_ver=1:1.2.13.dfsg-1
 
 # Bump when the options below change, so the cache is rebuilt.
-recipe=5
+recipe=7
 deps_key() { # arch
   local id
   id=$( { echo "$recipe"; "$1-w64-mingw32-g++-posix" --version | head -1
@@ -169,7 +169,12 @@ fetch_source() { # package version -> directory
 # the toolchain file makes the archives deterministic.
 dep_map="-ffile-prefix-map=$cache=box-cache"
 dep_c_flags="-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables $dep_map"
+# Nor floating-point formatting (the log formats none; its tables and
+# algorithms are 25 KB), nor spdlog's default console logger (its colour
+# sinks: a GUI program has no console). CMakeLists.txt compiles the
+# installer with the same macros.
 dep_cxx_flags="-ffunction-sections -fdata-sections -DFMT_STATIC_THOUSANDS_SEPARATOR=44 $dep_map"
+dep_cxx_flags+=" -DFMT_USE_FLOAT=0 -DFMT_USE_DOUBLE=0 -DFMT_USE_LONG_DOUBLE=0 -DSPDLOG_DISABLE_DEFAULT_LOGGER"
 
 cmake_dep() { # arch name source-dir extra-args...
   local arch=$1 name=$2 src=$3; shift 3
@@ -186,6 +191,13 @@ cmake_dep() { # arch name source-dir extra-args...
   cmake --install "$bdir" >>"$bdir.log" 2>&1 || { tail -40 "$bdir.log"; exit 1; }
 }
 
+# curl speaks TLS through the system's Schannel (the machine's own roots and
+# policies; no CA bundle: CURL_CA_BUNDLE=none, or the build machine's path
+# would be compiled in) and authenticates to proxies through SSPI (Negotiate
+# and NTLM as the logged-on user, Basic with typed credentials). secur32 is
+# loaded at run time by curl itself from the system folder; crypt32, which
+# the Schannel code calls, is delay-loaded by the installer's link.
+#
 # HAVE_MINGW_ORIGINAL for curl below: curl's random numbers then come from advapi32's
 # CryptGenRandom (a KnownDLL) instead of BCryptGenRandom. bcrypt.dll is no
 # KnownDLL, and a static import of it would be looked up beside Install.exe
@@ -206,13 +218,14 @@ build_deps() { # arch
   cmake_dep "$arch" minizip "$root/tools/minizip" -DMINIZIP_SOURCE_DIR="$zsrc/contrib/minizip"
   dep_c_extra=-DHAVE_MINGW_ORIGINAL cmake_dep "$arch" curl "$(fetch_source curl "$curl_ver")" \
     -DHTTP_ONLY=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
-    -DCURL_USE_OPENSSL=OFF -DCURL_USE_SCHANNEL=OFF -DCURL_USE_MBEDTLS=OFF -DCURL_USE_BEARSSL=OFF \
+    -DCURL_USE_SCHANNEL=ON -DCURL_WINDOWS_SSPI=ON -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none \
+    -DCURL_USE_OPENSSL=OFF -DCURL_USE_MBEDTLS=OFF -DCURL_USE_BEARSSL=OFF \
     -DCURL_USE_WOLFSSL=OFF -DCURL_USE_GNUTLS=OFF -DCURL_USE_NSS=OFF -DCURL_USE_LIBSSH2=OFF \
     -DCURL_USE_LIBSSH=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DUSE_NGHTTP2=OFF -DCURL_ZLIB=OFF \
     -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_DISABLE_LDAP=ON -DENABLE_UNIX_SOCKETS=OFF \
-    -DCURL_DISABLE_CRYPTO_AUTH=ON -DCURL_DISABLE_NTLM=ON -DENABLE_THREADED_RESOLVER=ON \
+    -DENABLE_THREADED_RESOLVER=ON \
     -DCURL_DISABLE_COOKIES=ON -DCURL_DISABLE_MIME=ON -DCURL_DISABLE_DOH=ON -DCURL_DISABLE_ALTSVC=ON \
-    -DCURL_DISABLE_HSTS=ON -DCURL_DISABLE_NETRC=ON -DCURL_DISABLE_GETOPTIONS=ON -DCURL_DISABLE_HTTP_AUTH=ON \
+    -DCURL_DISABLE_HSTS=ON -DCURL_DISABLE_NETRC=ON -DCURL_DISABLE_GETOPTIONS=ON \
     -DCURL_DISABLE_PARSEDATE=ON -DCURL_DISABLE_PROGRESS_METER=ON
   touch "$prefix/.complete"
   log "$arch dependencies built in $((SECONDS - t0)) s"

@@ -21,6 +21,14 @@ box_prepare_prefix() {
   fi
   "$BOX_WINESERVER" -p 60 </dev/null >/dev/null 2>&1 || true
   "$BOX_WINE" wineboot </dev/null >/dev/null 2>&1 || true
+  # The tests' own certificate authority is one this machine trusts, as a
+  # company's would be: the HTTPS servers on loopback present its
+  # certificates (tools/servers/tls-certs.sh).
+  if [ -f "$build/tests/trust_authority.exe" ]; then
+    bash "$(dirname "${BASH_SOURCE[0]}")/servers/tls-certs.sh" "$build/tls"
+    "$BOX_WINE" "$build/tests/trust_authority.exe" "Z:${build//\//\\}\\tls\\ca.der" </dev/null >/dev/null 2>&1 ||
+      { echo "the prefix $WINEPREFIX did not take the tests' authority" >&2; return 1; }
+  fi
   probe=$build/tests/prefix_probe.exe
   if [ ! -f "$probe" ]; then
     box_prefix_kind="$WINEARCH prefix (not probed)"

@@ -7,6 +7,7 @@
 
 #include "app/InstallSettings.h"
 #include "install/InstallSequence.h"
+#include "install/ProxyLoginDialog.h"
 #include "install/SetupMessages.h"
 #include "services/MyLog.h"
 #include "ui/controls/LabelUI.h"
@@ -243,6 +244,11 @@ LRESULT SetupingWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lPar
     }
     case WM_SETUP_FINISHED:
         FinishSetup();
+        return 0;
+    case WM_SETUP_PROXY_LOGIN:
+        // The install thread waits for this: the system's dialog, owned by
+        // the wizard, on the wizard's thread.
+        if (lParam != 0) AskProxyLoginWithDialog(GetHWND(), *reinterpret_cast<ProxyLoginRequest*>(lParam));
         return 0;
     case WM_TIMER:
         if (background != nullptr && wParam == MovingContainer::kMoveTimerId) {

@@ -106,6 +106,10 @@ private:
         case WM_SETUP_DOWNLOAD_PROGRESS:
         case WM_SETUP_EXTRACT_PROGRESS:
             return 0;
+        case WM_SETUP_PROXY_LOGIN:
+            // Nobody is there to type a proxy login: the request stays
+            // without one, and the proxy's refusal stands.
+            return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
         }
@@ -160,6 +164,7 @@ int RunUnattendedInstall(const CommandLineRequest& request)
                  request.runAfterInstall ? ", then starting it (/RUN)" : "");
     InstallSequenceOptions options = ShippedSequenceOptions();
     options.download.maxFruitlessAttempts = kUnattendedFruitlessAttempts;
+    options.download.maxRefusedAttempts = kUnattendedRefusedAttempts;
     SequenceListener listener;
     HANDLE thread = listener.Handle() != nullptr ? StartInstallThread(listener.Handle(), options) : nullptr;
     if (thread == nullptr) {

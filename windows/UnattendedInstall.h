@@ -24,6 +24,9 @@
 #include "app/CommandLine.h"
 
 constexpr int kUnattendedFruitlessAttempts = 10;
+// And after this many refused outright in a row: an untrusted certificate, a
+// redirect to plain http, a proxy that refuses or wants a login.
+constexpr int kUnattendedRefusedAttempts = 3;
 
 // Installs what `request` (Mode::Unattended) asks for and returns only once
 // everything is done and the install thread has ended: kExitInstalled,

@@ -1,5 +1,7 @@
 #include "InstallTestSupport.h"
 
+#include <winsock2.h>
+
 #include <process.h>
 
 #include <curl/curl.h>
@@ -62,6 +64,73 @@ std::string HttpGetText(const std::string& url)
     curl_easy_perform(curl);
     curl_easy_cleanup(curl);
     return body;
+}
+
+int ClosedPort()
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        int length = sizeof address;
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    closesocket(s);
+    return port;
+}
+
+namespace {
+
+constexpr wchar_t kConnections[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+constexpr wchar_t kSettingsValue[] = L"DefaultConnectionSettings";
+
+void AppendDword(std::string& bytes, DWORD value) { bytes.append(reinterpret_cast<const char*>(&value), 4); }
+
+}  // namespace
+
+ProxySettingScope::ProxySettingScope(unsigned flags, const std::string& proxy, const std::string& bypass,
+                                     const std::string& pacUrl)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, kConnections, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    if (key == nullptr) return;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, kSettingsValue, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+        m_saved.resize(size);
+        RegQueryValueExW(key, kSettingsValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&m_saved[0]), &size);
+        m_hadValue = true;
+    }
+    static DWORD counter = 100;
+    std::string value;
+    AppendDword(value, 0x46);
+    AppendDword(value, ++counter);
+    AppendDword(value, flags);
+    for (const std::string* text : {&proxy, &bypass, &pacUrl}) {
+        AppendDword(value, static_cast<DWORD>(text->size()));
+        value += *text;
+    }
+    value.append(32, '\0');
+    RegSetValueExW(key, kSettingsValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(value.data()),
+                   static_cast<DWORD>(value.size()));
+    RegCloseKey(key);
+}
+
+ProxySettingScope::~ProxySettingScope()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kConnections, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+    if (m_hadValue) {
+        RegSetValueExW(key, kSettingsValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(m_saved.data()),
+                       static_cast<DWORD>(m_saved.size()));
+    } else {
+        RegDeleteValueW(key, kSettingsValue);
+    }
+    RegCloseKey(key);
 }
 
 std::string UniqueTag(const char* prefix)

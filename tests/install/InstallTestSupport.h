@@ -22,6 +22,8 @@ void Publish(const std::string& name, const std::string& bytes);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // A GET with libcurl, for the servers' request logs.
 std::string HttpGetText(const std::string& url);
+// A loopback port that nothing listens on (the system's choice, closed again).
+int ClosedPort();
 // Unique within this machine and run: tags the requests of one test.
 std::string UniqueTag(const char* prefix);
 
@@ -46,6 +48,23 @@ bool PumpUntilEnded(HANDLE thread, testing_support::MessageCollector& window, st
 std::vector<std::wstring> StatusTexts(const std::vector<Posted>& messages);
 std::vector<std::wstring> Notices(const std::vector<Posted>& messages);
 std::vector<unsigned> Progress(const std::vector<Posted>& messages, UINT which);
+
+// The current user's proxy settings as Internet Options writes them (the
+// DefaultConnectionSettings value that WinHTTP reads), for the life of the
+// object; what was there before comes back after. Flags: 1 direct, 2 a
+// named proxy, 4 a PAC script's URL, 8 automatic detection.
+class ProxySettingScope {
+public:
+    ProxySettingScope(unsigned flags, const std::string& proxy, const std::string& bypass = "",
+                      const std::string& pacUrl = "");
+    ~ProxySettingScope();
+    ProxySettingScope(const ProxySettingScope&) = delete;
+    ProxySettingScope& operator=(const ProxySettingScope&) = delete;
+
+private:
+    std::string m_saved;
+    bool m_hadValue = false;
+};
 
 // The process's open handles, for leak checks around whole runs.
 DWORD HandleCount();

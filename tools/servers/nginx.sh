@@ -45,6 +45,8 @@ fi
 
 # BOX_NGINX_RATE (bytes a second, nginx units such as 300k) slows the
 # transfer down, so that a person or a screenshot can see it under way.
+# BOX_NGINX_EXTRA names a file of further server blocks (TLS, redirects)
+# that the configuration includes.
 rate_line=
 [ -n "${BOX_NGINX_RATE:-}" ] && rate_line="limit_rate ${BOX_NGINX_RATE};"
 
@@ -68,6 +70,7 @@ http {
     $rate_line
     $single_file
   }
+  ${BOX_NGINX_EXTRA:+include $BOX_NGINX_EXTRA;}
 }
 CONF
 

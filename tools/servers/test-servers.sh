@@ -10,6 +10,7 @@
 # chosen free, so test runs of several trees do not meet.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/tls-servers.sh"
 cmd=${1:?start or stop}
 dir=${2:?directory}
 
@@ -24,6 +25,8 @@ stop_pid_file() {
 
 stop_all() {
   bash "$here/nginx.sh" stop "$dir/nginx"
+  local proxy
+  for proxy in proxy proxyauth proxyrefuse; do tinyproxy_stop "$dir/proxies" "$proxy"; done
   stop_pid_file "$dir/fault.pid"
   stop_pid_file "$dir/api.pid"
   rm -f "$dir"/*.port
@@ -47,17 +50,35 @@ case "$cmd" in
   start)
     mkdir -p "$dir/www"
     stop_all
+    # nginx serves plain http, and https on further ports with each of the
+    # tests' certificates, plus the two redirects between them.
+    tls=$(cd "$dir/.." && pwd)/tls
+    bash "$here/tls-certs.sh" "$tls"
     started=
     for _ in 1 2 3 4 5; do
       port=$(free_port)
-      if bash "$here/nginx.sh" start "$dir/nginx" "$port" "$dir/www" 2>"$dir/nginx-start.err"; then
-        echo "$port" >"$dir/nginx.port"; started=1; break
+      ports=()
+      for name in good wronghost expired untrusted tohttps tohttp; do ports+=("$name=$(free_port)"); done
+      tls_server_blocks "$tls" "$dir/www" "$port" - - "${ports[@]}" >"$dir/nginx-tls.conf"
+      if BOX_NGINX_EXTRA=$dir/nginx-tls.conf bash "$here/nginx.sh" start "$dir/nginx" "$port" "$dir/www" \
+        2>"$dir/nginx-start.err"; then
+        echo "$port" >"$dir/nginx.port"
+        for entry in "${ports[@]}"; do echo "${entry#*=}" >"$dir/tls-${entry%%=*}.port"; done
+        started=1; break
       fi
     done
     [ -n "$started" ] || { cat "$dir/nginx-start.err" >&2; exit 1; }
+    # Proxies: an open one, one that wants a Basic login (alice, secret),
+    # and one that refuses every tunnel but to port 443.
+    tinyproxy_start "$dir/proxies" proxy "$(free_port)"
+    tinyproxy_start "$dir/proxies" proxyauth "$(free_port)" "BasicAuth alice secret"
+    tinyproxy_start "$dir/proxies" proxyrefuse "$(free_port)" "ConnectPort 443"
+    for proxy in proxy proxyauth proxyrefuse; do
+      sed -n 's/^Port //p' "$dir/proxies/$proxy.conf" >"$dir/$proxy.port"
+    done
     start_python fault fault_server.py --root "$dir/www"
     start_python api api_server.py
-    echo "servers in $dir: nginx $(cat "$dir/nginx.port"), fault $(cat "$dir/fault.port"), api $(cat "$dir/api.port")"
+    echo "servers in $dir: nginx $(cat "$dir/nginx.port") (https $(cat "$dir/tls-good.port")), fault $(cat "$dir/fault.port"), api $(cat "$dir/api.port"), proxy $(cat "$dir/proxy.port")"
     ;;
   *) echo "usage: $0 start|stop <dir>" >&2; exit 2 ;;
 esac
