@@ -21,6 +21,10 @@ bool AskProxyLoginWithDialog(HWND owner, ProxyLoginRequest& request)
                                                      CREDUI_MAX_PASSWORD_LENGTH + 1, &save, flags);
     if (result == NO_ERROR) {
         request.user = user;
+        // Wine's dialog hands the name back as "<target>\<name>", taking the
+        // proxy for a domain; the proxy is no part of the user's name.
+        const std::wstring prefix = request.proxy + L"\\";
+        if (request.user.compare(0, prefix.size(), prefix) == 0) request.user.erase(0, prefix.size());
         request.password = password;
         request.given = true;
     }

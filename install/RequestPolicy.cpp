@@ -287,6 +287,7 @@ RequestOutcome PerformRequest(const std::string& url, const std::function<void(C
             Wipe(login.password);
             login.password = Utf8(request.password);
             Wipe(request.password);
+            logger->info("the proxy {}: a login as {} was typed", route.proxy, login.user);
         }
         if (ProxyUnreachable(outcome, connectStatus) && i + 1 < routes.size()) {
             logger->warn("the proxy {} ({}) cannot be reached: {}", route.proxy, route.source,

@@ -67,6 +67,19 @@
 #             installer on a 24 MiB disk (exit 2, the disk left free). The
 #             disks are tmpfs mounts: without them those two cases are
 #             skipped, saying so.
+#   https     the installer built for an HTTPS address (InstallHttps.exe),
+#             through a named proxy as Internet Options sets it (tinyproxy):
+#             the full installation's checks, and the proxy's log shows the
+#             package's tunnel and the report.
+#   httpslogin  the same through a proxy that wants a Basic login: the
+#             system's credentials dialog, answered wrong once, then right;
+#             the password is in no log.
+#   silenthttps  /S with the HTTPS installer against each refusal: an
+#             untrusted, an expired and a wrong-host certificate, a redirect
+#             to plain http, a proxy that refuses the tunnel, and one that
+#             wants a login nobody can type: exit code 2 each, nothing
+#             extracted, the cause in the log; then the installer whose first
+#             address refuses installs from its mirror.
 #   escapereport  an API server that never answers, and Escape on the
 #             progress page as the report reaches it: the window goes at
 #             once, the installation completes with its name file (the
@@ -133,12 +146,62 @@ unmount_disks() {
   mounted_disks=()
 }
 
+# The HTTPS package server on the port the HTTPS installers are built for:
+# nginx with one of the tests' certificates, or a redirect to plain http.
+source "$root/tools/servers/tls-servers.sh"
+tls_up=
+tls_serve() { # good | expired | untrusted | wronghost | tohttp
+  local run=$work/tls-nginx
+  bash "$root/tools/servers/nginx.sh" stop "$run"
+  mkdir -p "$work/www"
+  tls_server_blocks "$build/tls" "$work/www" "$(cache_value BOX_PACKAGE_PORT)" "$package" /Orrery2.zip \
+    "$1=$(cache_value BOX_TLS_PORT)" >"$work/tls-$1.conf"
+  BOX_NGINX_EXTRA=$work/tls-$1.conf bash "$root/tools/servers/nginx.sh" start "$run" "$(free_port)" "$work/www" \
+    >/dev/null || fail "nginx would not serve https with $1"
+  tls_up=1
+}
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+# The current user's proxy settings, written as Internet Options writes them
+# (the DefaultConnectionSettings value WinHTTP reads); flags 1 direct, 2 a
+# named proxy, 4 a PAC script.
+proxy_settings_set=
+set_proxy() { # flags proxy [bypass]
+  python3 - "$1" "$2" "${3:-}" >"$work/proxy.reg" <<'PY'
+import struct, sys
+flags, proxy, bypass = int(sys.argv[1]), sys.argv[2].encode(), sys.argv[3].encode()
+value = struct.pack("<III", 0x46, 1, flags)
+for text in (proxy, bypass, b""):
+    value += struct.pack("<I", len(text)) + text
+value += bytes(32)
+print("REGEDIT4\n")
+print("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections]")
+print('"DefaultConnectionSettings"=hex:' + ",".join("%02x" % b for b in value))
+PY
+  "$BOX_WINE" regedit /S "Z:${work//\//\\}\\proxy.reg" >/dev/null 2>&1 || fail "the proxy settings were not imported"
+  proxy_settings_set=1
+}
+clear_proxy() {
+  "$BOX_WINE" reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
+    /v DefaultConnectionSettings /f >/dev/null 2>&1 || true
+  proxy_settings_set=
+}
+proxies_up=()
+start_proxy() { # name [config lines...]: sets $proxy_port
+  proxy_port=$(free_port)
+  tinyproxy_start "$work/proxies" "$1" "$proxy_port" "${@:2}" || fail "tinyproxy $1 would not start"
+  proxies_up+=("$1")
+}
+
 cleanup() {
   local status=$?
   [ "$status" = 0 ] || [ -z "$failed_step" ] || echo "FAIL: exit $status after $failed_step" >&2
   [ -n "${installer_pid:-}" ] && kill "$installer_pid" 2>/dev/null || true
   "$BOX_WINE" taskkill /f /im "$box.exe" >/dev/null 2>&1 || true
   [ -n "$servers_up" ] && bash "$root/tools/servers/demo-servers.sh" stop "$build" >/dev/null 2>&1 || true
+  [ -n "$tls_up" ] && bash "$root/tools/servers/nginx.sh" stop "$work/tls-nginx" >/dev/null 2>&1 || true
+  local name
+  for name in "${proxies_up[@]}"; do tinyproxy_stop "$work/proxies" "$name"; done
+  [ -n "$proxy_settings_set" ] && clear_proxy
   unmount_disks
   if [ -n "${disk:-}" ]; then
     rm -f "$WINEPREFIX/dosdevices/t:"
@@ -195,6 +258,15 @@ fi
 [ "$scenario" = escapereport ] && export BOX_API_ANSWER=silent
 bash "$root/tools/servers/demo-servers.sh" start "$served" "$build" >/dev/null
 servers_up=1
+case "$scenario" in
+  https | httpslogin)
+    installer=$build/tests/InstallHttps.exe
+    tls_serve good
+    if [ "$scenario" = https ]; then start_proxy proxy; else start_proxy proxyauth "BasicAuth alice secret"; fi
+    set_proxy 2 "127.0.0.1:$proxy_port" "<local>"
+    ;;
+  silenthttps) installer=$build/tests/InstallHttps.exe ;;
+esac
 api_port=$(cache_value BOX_API_PORT)
 
 # A clean slate in the prefix for this installation; an upgrade goes over
@@ -211,6 +283,7 @@ quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Expl
 quick_launch_made=no
 case "$scenario" in
   full | silent) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk; quick_launch_made=yes ;;
+  https | httpslogin | silenthttps) rm -rf "$quick_launch" ;;
   again | keyboard | drag | planted | oldversion | upgrade | fulldisk | chinese | silentdir | silentfaults | escapereport)
     rm -rf "$quick_launch" ;;
 esac
@@ -569,6 +642,46 @@ if [[ "$scenario" == silent* ]]; then
       requests | grep -q "^ok+overlong bytes=$size-\$" || fail "no request for the range at the end: $(requests)"
       check_installed no
       ;;
+    silenthttps)
+      # Each refusal ends the unattended installation with exit code 2 after
+      # three attempts, nothing extracted, and the log names the cause.
+      refuse() { # description cause-in-log
+        remove_installation
+        local started=$SECONDS
+        run_unattended 120 /S /NAME=Box
+        [ "$status" = 2 ] || fail "$1: exit code $status, not 2"
+        echo "$1: exit code 2 after $((SECONDS - started)) s"
+        assert_nothing_installed "$1"
+        [ ! -e "$target/data" ] || fail "$1: something was extracted"
+        local text; text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
+        grep -q "$2" <<<"$text" || fail "$1: the log does not say \"$2\": $text"
+        grep -q 'download refused 3 times in a row' <<<"$text" || fail "$1: not three refusals: $text"
+      }
+      tls_serve untrusted
+      refuse "an untrusted certificate" "is issued by an authority this system does not trust"
+      tls_serve expired
+      refuse "an expired certificate" "is expired or not yet valid"
+      tls_serve wronghost
+      refuse "a certificate for another host" "is issued for another host name"
+      tls_serve tohttp
+      refuse "a redirect to plain http" "a redirect to a protocol not allowed"
+      tls_serve good
+      start_proxy proxyrefuse "ConnectPort 443"
+      set_proxy 2 "127.0.0.1:$proxy_port"
+      refuse "a proxy that refuses the tunnel" "the proxy refused the connection"
+      start_proxy proxyauth "BasicAuth alice secret"
+      set_proxy 2 "127.0.0.1:$proxy_port"
+      refuse "a proxy that wants a login" "the proxy wants a login that was not given"
+      clear_proxy
+      # The first address refuses the connection; the mirror serves.
+      remove_installation
+      installer=$build/tests/InstallMirrors.exe
+      run_unattended 120 /S /NAME=Box
+      [ "$status" = 0 ] || fail "the mirror: exit code $status: $(tail -5 "$work/wine.log")"
+      check_installed no
+      grep -q "next attempt from https://127.0.0.1:$(cache_value BOX_TLS_PORT)/Orrery2.zip" <<<"$log_text" ||
+        fail "the mirror was not logged: $log_text"
+      ;;
     silentusage)
       # The one window of the command line: the usage box, closed with Enter.
       remove_installation
@@ -609,7 +722,8 @@ if [ "$scenario" = planted ]; then
   imports=$("$(cache_value CMAKE_OBJDUMP)" -p "$installer" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
   loaded="bcrypt.dll msimg32.dll dbghelp.dll msftedit.dll riched20.dll iphlpapi.dll uxtheme.dll version.dll
           winmm.dll crypt32.dll secur32.dll userenv.dll dwmapi.dll cryptbase.dll propsys.dll dnsapi.dll
-          mswsock.dll netapi32.dll wininet.dll urlmon.dll oleacc.dll"
+          mswsock.dll netapi32.dll wininet.dll urlmon.dll oleacc.dll winhttp.dll credui.dll sspicli.dll
+          schannel.dll ncrypt.dll"
   # Windows maps KnownDLLs from the system folder whatever lies beside the
   # program, and the PE check allows no other imports. Wine 8 has no
   # KnownDLLs, and its own system DLLs import some DLLs that Windows' do not
@@ -819,6 +933,35 @@ if [ "$scenario" = broken ]; then
   exit 0
 fi
 
+if [ "$scenario" = httpslogin ]; then
+  # The proxy wants a login: the system's dialog, owned by the wizard.
+  login_dialog() { # the visible window of the installer that is not the wizard, on standard output
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null); do
+      [ "$id" = "$wizard" ] || { echo "$id"; return 0; }
+    done
+    return 1
+  }
+  type_login() { # user password
+    wait_for 60 "the proxy login dialog" login_dialog >/dev/null
+    local dialog; dialog=$(login_dialog)
+    sleep 1
+    shot "proxy-login-$2"
+    # Into the user name's field, then the password's; keys as a user
+    # types them (Wine takes no synthetic events sent to one window).
+    click "$dialog" 245 120
+    xdotool type --delay 50 "$1"
+    xdotool key Tab
+    xdotool type --delay 50 "$2"
+    sleep 0.3
+    shot "proxy-login-$2-typed"
+    xdotool key Return
+    wait_for 30 "the dialog to close" bash -c "! xdotool search --onlyvisible --pid $installer_pid 2>/dev/null | grep -qx $dialog"
+  }
+  type_login alice wrong
+  type_login alice secret
+fi
+
 if [ "$scenario" = escapereport ]; then
   # The report goes to a server that never answers; Escape as it arrives.
   reported() { curl -s "http://127.0.0.1:$api_port/_log?tag=default" | grep -q '^valid '; }
@@ -885,6 +1028,19 @@ if [ "$scenario" = upgrade ]; then
   cmp -s "$target/BoxM.exe" <(unzip -p "$package" CorvinaMain.exe) || fail "BoxM.exe is still the old version"
   cmp -s "$target/BoxA.exe" <(unzip -p "$package" CvnBrowserAide.exe) || fail "BoxA.exe is still the old version"
   grep -q 'exe=C:\\Program Files\\Box\\Box.exe' "$target/started.marker" || fail "started: $(cat "$target/started.marker")"
+fi
+
+if [ "$scenario" = https ] || [ "$scenario" = httpslogin ]; then
+  # Both went through the proxy: the package's tunnel to the HTTPS server,
+  # and the report.
+  proxy_log=$(cat "$work/proxies/"*.log)
+  grep -q "CONNECT 127.0.0.1:$(cache_value BOX_TLS_PORT) " <<<"$proxy_log" || fail "no tunnel to the package: $proxy_log"
+  grep -q "GET http://127.0.0.1:$api_port/api/systemcvn/incInstallNum?" <<<"$proxy_log" ||
+    fail "the report did not go through the proxy: $proxy_log"
+  grep -q 'route to 127.0.0.1: http://127.0.0.1:[0-9]* (named)' <<<"$log_text" || fail "no route logged: $log_text"
+  if [ "$scenario" = httpslogin ]; then
+    ! grep -rq secret "$work/wine.log" "$target/logs" || fail "the proxy password is in a log"
+  fi
 fi
 
 if [ "$scenario" = planted ]; then
