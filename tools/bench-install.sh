@@ -7,7 +7,9 @@
 #               against a silent NSIS installer of the same files under Wine
 #   download:   our code under Wine against the curl command natively and
 #               against a bare Winsock receive loop under Wine (the floor
-#               Wine allows), all from the same nginx on loopback
+#               Wine allows), all from the same nginx on loopback; and over
+#               HTTPS (the tests' own authority, which the prefix trusts):
+#               ours against native curl, beside our plain-HTTP figure
 #
 # Two packages are made once and kept in $BOX_BENCH_DIR (default
 # build/<arch>/bench): about 200 MB in 20 files, and 5,000 small files in
@@ -26,7 +28,7 @@ mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
 [ -f "$dir/CMakeCache.txt" ] || bash "$box_root/tools/setup.sh"
-cmake --build "$dir" --target install_bench -j2 >/dev/null
+cmake --build "$dir" --target install_bench trust_authority -j2 >/dev/null
 bench_exe=$dir/tests/install_bench.exe
 
 source "$box_root/tools/wine-env.sh" "$dir" "$arch"
@@ -96,11 +98,17 @@ for round in $(seq 1 "$rounds"); do
   done
 done
 
-log "download: our code under Wine and native curl from one nginx on loopback"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-bash "$box_root/tools/servers/nginx.sh" start "$work/nginx" "$port" "$work"
+log "download: our code under Wine and native curl from one nginx on loopback, over http and https"
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+port=$(free_port) tls_port=$(free_port)
+source "$box_root/tools/servers/tls-servers.sh"
+bash "$box_root/tools/servers/tls-certs.sh" "$dir/tls"
+"$BOX_WINE" "$dir/tests/trust_authority.exe" "$(winpath "$dir/tls/ca.der")" </dev/null >/dev/null 2>&1
+tls_server_blocks "$dir/tls" "$work" "$port" - - "good=$tls_port" >"$work/nginx-tls.conf"
+BOX_NGINX_EXTRA=$work/nginx-tls.conf bash "$box_root/tools/servers/nginx.sh" start "$work/nginx" "$port" "$work"
 trap 'bash "$box_root/tools/servers/nginx.sh" stop "$work/nginx"; "$BOX_WINESERVER" -k 2>/dev/null || true' EXIT
 mkdir -p "$work/dl"
+head -c 1024 /dev/urandom >"$work/tiny.zip"
 for round in $(seq 1 "$rounds"); do
   rm -f "$work/dl/curl.zip" "$work/dl/temp.zip"
   t=$(curl -s -o "$work/dl/curl.zip" -w '%{time_total}' "http://127.0.0.1:$port/large.zip")
@@ -113,6 +121,25 @@ for round in $(seq 1 "$rounds"); do
   line=$("$BOX_WINE" "$bench_exe" winsock "http://127.0.0.1:$port/large.zip" "$(winpath "$work/dl")" 2>&1 >/dev/null | grep winsock_seconds)
   echo "download winsock $(sed 's/.*winsock_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
   cmp -s "$work/dl/curl.zip" "$work/dl/winsock.zip" || echo "the bare Winsock download differs" >&2
+  # HTTPS: the same file, the same server, through Schannel and our own
+  # certificate check; native curl through OpenSSL.
+  rm -f "$work/dl/curl.zip" "$work/dl/temp.zip"
+  t=$(curl -s --cacert "$dir/tls/ca.crt" -o "$work/dl/curl.zip" -w '%{time_total}' "https://127.0.0.1:$tls_port/large.zip")
+  echo "https curl $t" >>"$results"
+  line=$("$BOX_WINE" "$bench_exe" download "https://127.0.0.1:$tls_port/large.zip" "$(winpath "$work/dl")" 2>&1 >/dev/null | grep download_seconds)
+  echo "https ours $(sed 's/.*download_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
+  grep -q 'result=0' <<<"$line" || echo "the HTTPS download failed: $line" >&2
+  cmp -s "$work/dl/curl.zip" "$work/dl/temp.zip" || echo "the HTTPS download differs" >&2
+  # What a download costs before its first byte (a process's first TLS
+  # handshake, the system's proxy settings, the chain engine's first look at
+  # the trusted roots): the same requests for a 1 KB file.
+  for scheme in http https; do
+    p=$port; [ "$scheme" = https ] && p=$tls_port
+    t=$(curl -s --cacert "$dir/tls/ca.crt" -o /dev/null -w '%{time_total}' "$scheme://127.0.0.1:$p/tiny.zip")
+    echo "$scheme-start curl $t" >>"$results"
+    line=$("$BOX_WINE" "$bench_exe" download "$scheme://127.0.0.1:$p/tiny.zip" "$(winpath "$work/dl")" 2>&1 >/dev/null | grep download_seconds)
+    echo "$scheme-start ours $(sed 's/.*download_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
+  done
 done
 
 python3 - "$results" "$work" <<'PY'
@@ -132,4 +159,10 @@ for p in ("large", "small"):
 c, o, f = med[("download", "curl")], med[("download", "ours")], med[("download", "winsock")]
 print(f"  download: curl native {size / c / 1e6:7.1f} MB/s   bare Winsock under Wine {size / f / 1e6:7.1f} MB/s   ours {size / o / 1e6:7.1f} MB/s")
 print(f"        ours/curl throughput {c / o:5.2f}   ours/Winsock floor {f / o:5.2f}")
+hc, ho = med[("https", "curl")], med[("https", "ours")]
+print(f"  https:    curl native {size / hc / 1e6:7.1f} MB/s   ours {size / ho / 1e6:7.1f} MB/s   ours over http {size / o / 1e6:7.1f} MB/s")
+print(f"        ours/curl throughput {hc / ho:5.2f}   ours https/http {o / ho:5.2f}")
+sc, so, hsc, hso = (med[(k, w)] for k in ("http-start", "https-start") for w in ("curl", "ours"))
+print(f"  before the first byte (a 1 KB file): http curl {sc:.3f} ours {so:.3f}   https curl {hsc:.3f} ours {hso:.3f} s")
+print(f"        after it: https ours/curl throughput {(hc - hsc) / (ho - hso):5.2f}   http {(c - sc) / (o - so):5.2f}")
 PY

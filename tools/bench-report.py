@@ -105,6 +105,18 @@ def main():
         curl, floor, ours = download
         add(f"| download over loopback | {ours:.0f} MB/s | curl native {curl:.0f} MB/s, bare Winsock under Wine "
             f"{floor:.0f} MB/s | {ours / curl:.2f}× curl, {ours / floor:.2f}× Winsock | ≥ 0.8× Winsock |")
+    https = one(r"https:\s+curl native\s+([\d.]+) MB/s\s+ours\s+([\d.]+) MB/s\s+ours over http\s+([\d.]+) MB/s", install)
+    if https:
+        curl, ours, plain = https
+        add(f"| download over loopback, HTTPS (150 MB, whole run) | {ours:.0f} MB/s | curl native {curl:.0f} MB/s, ours "
+            f"over plain HTTP {plain:.0f} MB/s | {ours / curl:.2f}× curl | ≥ 0.7× curl |")
+    after = one(r"after it: https ours/curl throughput\s+([\d.]+)\s+http\s+([\d.]+)", install)
+    first = one(r"before the first byte \(a 1 KB file\): http curl ([\d.]+) ours ([\d.]+)\s+https curl ([\d.]+) ours ([\d.]+)",
+                install)
+    if after and first:
+        add(f"| HTTPS after the first byte (less a 1 KB download's time) | | curl native | {after[0]:.2f}× curl | |")
+        add(f"| time to a 1 KB file over HTTPS (first handshake, proxy settings, chain engine) | {first[3] * 1000:.0f} ms | "
+            f"curl native {first[2] * 1000:.0f} ms; ours over http {first[1] * 1000:.0f} ms | | |")
     startup = one(r"name window ([\d.]+), bare window ([\d.]+)", start)
     if startup:
         ours, bare = startup

@@ -45,9 +45,15 @@ install_packages() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  local update_log=$cache/apt-update.log
+  local update_log=$cache/apt-update.log attempt
   mkdir -p "$cache"
-  as_root apt-get update -q 2>&1 | tee "$update_log" || true
+  # A mirror in sync may serve an index of the wrong size for a while:
+  # asked again a little later, it often serves it whole.
+  for attempt in 1 2 3; do
+    as_root apt-get update -q 2>&1 | tee "$update_log" || true
+    grep -q 'Failed to fetch' "$update_log" || break
+    [ "$attempt" = 3 ] || { log "apt-get update lost an index; asking again in 20 s"; sleep 20; }
+  done
   DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}" && return
   # A mirror in the middle of a sync can serve one suite's index with the
   # wrong size; apt then ignores that index, and the i386 and amd64 versions
@@ -57,8 +63,10 @@ install_packages() {
   # as they are).
   local broken
   broken=$(sed -n 's|.*Failed to fetch [^ ]*/dists/\([^/ ]*\)/.*|\1|p' "$update_log" | sort -u)
-  [ -n "$broken" ] || { log "package installation failed"; exit 1; }
-  log "the mirror served a broken index for: $broken; installing without that suite"
+  [ -n "$broken" ] || { log "the packages could not be installed: ${missing[*]} (see apt's messages above)"; exit 1; }
+  log "WARNING: the mirror keeps serving a broken index for: $broken" \
+    "($(sed -n 's|.*Failed to fetch \([^ ]*\) .*|\1|p' "$update_log" | sort -u | tr '\n' ' '));" \
+    "installing from the other suites' indexes alone"
   local sources=$cache/apt-sources lists=$cache/apt-lists
   rm -rf "$sources"; mkdir -p "$sources" "$lists/partial"
   local file suite
@@ -92,8 +100,9 @@ PY
   fi
   local apt_opts=(-o "Dir::Etc::SourceList=$sources/sources.list" -o "Dir::Etc::SourceParts=$sources"
     -o "Dir::State::Lists=$lists")
-  as_root apt-get "${apt_opts[@]}" update -q
-  DEBIAN_FRONTEND=noninteractive as_root apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${missing[@]}"
+  as_root apt-get "${apt_opts[@]}" update -q || true
+  DEBIAN_FRONTEND=noninteractive as_root apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${missing[@]}" ||
+    { log "the packages could not be installed even without the suite $broken: ${missing[*]}"; exit 1; }
 }
 
 # Wine needs the glibc locale itself, not only LC_ALL, to create files with

@@ -74,6 +74,10 @@
 #   httpslogin  the same through a proxy that wants a Basic login: the
 #             system's credentials dialog, answered wrong once, then right;
 #             the password is in no log.
+#   httpsrefused  the wizard against a server whose certificate comes from an
+#             authority the system does not trust: the attempts fail with
+#             that cause on the page (screenshot), nothing is extracted, and
+#             Escape still leaves at once.
 #   silenthttps  /S with the HTTPS installer against each refusal: an
 #             untrusted, an expired and a wrong-host certificate, a redirect
 #             to plain http, a proxy that refuses the tunnel, and one that
@@ -259,6 +263,7 @@ fi
 bash "$root/tools/servers/demo-servers.sh" start "$served" "$build" >/dev/null
 servers_up=1
 case "$scenario" in
+  httpsrefused) installer=$build/tests/InstallHttps.exe; tls_serve untrusted ;;
   https | httpslogin)
     installer=$build/tests/InstallHttps.exe
     tls_serve good
@@ -283,7 +288,7 @@ quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Expl
 quick_launch_made=no
 case "$scenario" in
   full | silent) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk; quick_launch_made=yes ;;
-  https | httpslogin | silenthttps) rm -rf "$quick_launch" ;;
+  https | httpslogin | httpsrefused | silenthttps) rm -rf "$quick_launch" ;;
   again | keyboard | drag | planted | oldversion | upgrade | fulldisk | chinese | silentdir | silentfaults | escapereport)
     rm -rf "$quick_launch" ;;
 esac
@@ -930,6 +935,24 @@ if [ "$scenario" = broken ]; then
     [ "$(grep -c 'package check failed' <<<"$log_text")" = 3 ] || fail "not three failed package checks: $log_text"
   fi
   echo "PASS broken"
+  exit 0
+fi
+
+if [ "$scenario" = httpsrefused ]; then
+  # Two attempts refused, each told on the page; then Escape.
+  refused() { grep -c 'is issued by an authority this system does not trust' "$target/logs/InstallRotating.txt" 2>/dev/null | grep -qv '^[01]$'; }
+  wait_for 60 "two refused attempts" refused
+  sleep 1
+  shot https-untrusted-progress-page
+  kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended"
+  [ ! -e "$target/temp.zip" ] || [ ! -s "$target/temp.zip" ] || fail "bytes of a refused server were kept"
+  for f in Corvina.exe Box.exe data cvnname.dat; do [ ! -e "$target/$f" ] || fail "$f is there"; done
+  xdotool key --window "$wizard" Escape
+  escaped=$SECONDS
+  wait_for 10 "the installer to end after Escape" bash -c "! kill -0 $installer_pid 2>/dev/null"
+  installer_pid=
+  echo "the installer ended $((SECONDS - escaped)) s after Escape"
+  echo "PASS $scenario"
   exit 0
 fi
 
