@@ -74,7 +74,7 @@ void CngHash::Update(const void* data, size_t size)
     }
 }
 
-std::string CngHash::HexDigest()
+std::string CngHash::Digest()
 {
     if (!IsValid()) return std::string();
     const CngFunctions& cng = Cng();
@@ -89,10 +89,16 @@ std::string CngHash::HexDigest()
     UCHAR digest[64];
     m_ok = BCRYPT_SUCCESS(cng.finish(m_hash, digest, length, 0));
     if (!m_ok) return std::string();
+    return std::string(reinterpret_cast<const char*>(digest), length);
+}
+
+std::string CngHash::HexDigest()
+{
+    const std::string digest = Digest();
     std::string hex;
-    for (DWORD i = 0; i < length; ++i) {
+    for (unsigned char byte : digest) {
         char two[3];
-        std::snprintf(two, sizeof two, "%02x", digest[i]);
+        std::snprintf(two, sizeof two, "%02x", byte);
         hex += two;
     }
     return hex;

@@ -19,6 +19,8 @@ public:
     // False when CNG or the algorithm is missing, or a step failed.
     bool IsValid() const { return m_hash != nullptr && m_ok; }
     void Update(const void* data, size_t size);
+    // The digest's bytes; empty when anything failed. Ends the hash.
+    std::string Digest();
     // The digest in lower-case hex; empty when anything failed. Ends the hash.
     std::string HexDigest();
 
