@@ -12,6 +12,8 @@ std::string InstallSettings::packageSha256;
 long long InstallSettings::packageSize = 0;
 std::vector<std::string> InstallSettings::packageUrls;
 std::string InstallSettings::reportUrl;
+std::vector<std::string> InstallSettings::releaseKeys;
+long long InstallSettings::packageVersionFloor = 0;
 
 void InstallSettings::SetDefaults()
 {

@@ -23,6 +23,11 @@ struct InstallSettings {
     // defaults. SetDefaults leaves them alone.
     static std::vector<std::string> packageUrls;
     static std::string reportUrl;
+    // The release keys whose signed manifest a package must come with
+    // (base64 of each public key's X || Y), and the lowest manifest version
+    // taken; no keys: no manifest.
+    static std::vector<std::string> releaseKeys;
+    static long long packageVersionFloor;
 
     // The compiled-in defaults of the six texts, in field order.
     static void SetDefaults();

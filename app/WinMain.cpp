@@ -16,7 +16,8 @@
 #ifdef BOX_PACKAGE_PIN_HEADER
 #include BOX_PACKAGE_PIN_HEADER
 #endif
-// Written by the build: BOX_PACKAGE_URLS and BOX_REPORT_URL.
+// Written by the build: BOX_PACKAGE_URLS and BOX_REPORT_URL, and with
+// release keys BOX_RELEASE_KEYS and BOX_PACKAGE_VERSION_FLOOR.
 #ifdef BOX_URLS_HEADER
 #include BOX_URLS_HEADER
 #endif
@@ -47,6 +48,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 #ifdef BOX_PACKAGE_URLS
     InstallSettings::packageUrls = {BOX_PACKAGE_URLS};
     InstallSettings::reportUrl = BOX_REPORT_URL;
+#endif
+#ifdef BOX_RELEASE_KEYS
+    InstallSettings::releaseKeys = {BOX_RELEASE_KEYS};
+    InstallSettings::packageVersionFloor = BOX_PACKAGE_VERSION_FLOOR;
 #endif
 
     int exitCode = kExitInstalled;

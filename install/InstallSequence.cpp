@@ -12,7 +12,9 @@
 #include "app/InstallSettings.h"
 #include "install/CngHash.h"
 #include "install/InstallCountReport.h"
+#include "install/ManifestSignature.h"
 #include "install/NameFile.h"
+#include "install/PackageManifest.h"
 #include "install/PackagedExecutables.h"
 #include "install/SetupMessages.h"
 #include "install/Shortcuts.h"
@@ -88,13 +90,25 @@ bool PackageMatchesPin(const wchar_t* package, const PackagePin& pin)
 }
 
 // Why a pass failed, where another pass may do better.
-enum class PassFault { Package, Extraction, RunningProgram };
+enum class PassFault {
+    Package,
+    Extraction,
+    RunningProgram,
+    ManifestUnreadable,
+    ManifestSignature,
+    ManifestExpired,
+    ManifestVersion,
+};
 
 const wchar_t* RetryText(PassFault fault)
 {
     switch (fault) {
     case PassFault::Package: return L"安装包校验失败，正在重新下载";
     case PassFault::RunningProgram: return L"无法替换正在运行的程序，请先关闭它";
+    case PassFault::ManifestUnreadable: return L"安装包签名文件无法读取，正在重新下载";
+    case PassFault::ManifestSignature: return L"安装包签名无效，正在重新下载";
+    case PassFault::ManifestExpired: return L"安装包签名已过期，正在重新下载";
+    case PassFault::ManifestVersion: return L"安装包版本过旧，正在重新下载";
     default: return L"解压失败，正在重新下载";
     }
 }
@@ -106,6 +120,14 @@ const wchar_t* StopText(PassFault fault)
     case PassFault::Package: return L"安装失败：下载的安装包校验失败，请稍后重新运行安装程序（按 Esc 退出）";
     case PassFault::RunningProgram:
         return L"安装失败：无法替换正在运行的程序，请关闭它后重新运行安装程序（按 Esc 退出）";
+    case PassFault::ManifestUnreadable:
+        return L"安装失败：安装包签名文件无法读取，请稍后重新运行安装程序（按 Esc 退出）";
+    case PassFault::ManifestSignature:
+        return L"安装失败：安装包签名无效，请从官方渠道重新下载安装程序（按 Esc 退出）";
+    case PassFault::ManifestExpired:
+        return L"安装失败：安装包签名已过期，请检查系统时间后重新运行安装程序（按 Esc 退出）";
+    case PassFault::ManifestVersion:
+        return L"安装失败：服务器上的安装包版本过旧，请稍后重新运行安装程序（按 Esc 退出）";
     default: return L"安装失败：安装包无法解压，请稍后重新运行安装程序（按 Esc 退出）";
     }
 }
@@ -172,6 +194,54 @@ PassEnd InstallPackage(HWND window, const wchar_t* package, const PackagePin& pi
     return {PassEnd::Failed, PassFault::RunningProgram};
 }
 
+// Seconds since 1970 (UTC) by the system clock.
+int64_t UnixNow()
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const int64_t ticks = (static_cast<int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return ticks / 10000000 - 11644473600LL;
+}
+
+// The manifest's checks, in order: it reads, a release key signed it, it has
+// not expired, and its version is not below the build's floor. On success
+// the pin it gives.
+PassEnd CheckManifest(const std::string& file, const ManifestCheck& check, PackagePin* pin)
+{
+    auto logger = MyLog::GetLogger();
+    SignedManifest envelope;
+    PackageManifest manifest;
+    std::string error;
+    if (!ReadSignedManifest(file, &envelope, &error)) {
+        logger->error("manifest check failed: unreadable ({})", error);
+        return {PassEnd::Failed, PassFault::ManifestUnreadable};
+    }
+    const int signer = ManifestSigner(envelope.manifest, envelope.signature, check.keys);
+    if (signer < 0) {
+        logger->error("manifest check failed: signature (no release key of this build signed it)");
+        return {PassEnd::Failed, PassFault::ManifestSignature};
+    }
+    if (!ReadPackageManifest(envelope.manifest, &manifest, &error)) {
+        logger->error("manifest check failed: unreadable signed bytes ({})", error);
+        return {PassEnd::Failed, PassFault::ManifestUnreadable};
+    }
+    const int64_t now = UnixNow();
+    if (manifest.expires < now) {
+        logger->error("manifest check failed: expired ({} s since 1970, the clock says {})", manifest.expires, now);
+        return {PassEnd::Failed, PassFault::ManifestExpired};
+    }
+    if (manifest.version < check.versionFloor) {
+        logger->error("manifest check failed: version {} is below this build's floor {}", manifest.version,
+                      check.versionFloor);
+        return {PassEnd::Failed, PassFault::ManifestVersion};
+    }
+    logger->info("manifest check passed: version {}, signed by release key {}, {} bytes, SHA-256 {}", manifest.version,
+                 signer + 1, manifest.size, manifest.sha256);
+    pin->sha256 = manifest.sha256;
+    pin->size = manifest.size;
+    return {PassEnd::Installed};
+}
+
 // Downloads, checks, extracts and renames, up to three passes. False when
 // the installation stops here: cancelled, out of disk space, or every pass
 // failed. Each failed pass is logged (with the entry or file at fault) and
@@ -192,17 +262,37 @@ bool DownloadExtractAndRename(HWND window, const InstallSequenceOptions& options
         }
     } remover{package, false};
 
+    const bool signedManifest = !options.manifest.keys.empty();
     for (int pass = 1;; ++pass) {
         // The bar starts again with every pass.
         if (!ReportDownloadProgress(window, 0.0)) return false;
-        const DownloadOutcome got = SaveZipToDir(InstallSettings::installDir, package, window, download);
-        if (got == DownloadOutcome::Cancelled) return false;
-        PassEnd end = {PassEnd::Stopped};
-        if (got == DownloadOutcome::Done) {
-            PostStatusText(window, L"SaveZipToDir finish");
-            end = InstallPackage(window, package, options.pin);
-        } else {
-            end = DownloadFailed(window, got, pinned);
+        // "Installed" until a check fails: nothing stands in the package's way.
+        PassEnd end = {PassEnd::Installed};
+        PackagePin pin = options.pin;
+        if (signedManifest) {
+            // The manifest first: it says which package to accept, and
+            // bounds the download by its size.
+            std::string file;
+            const DownloadOutcome fetched = FetchManifest(window, options.download, &file);
+            if (fetched == DownloadOutcome::Cancelled) return false;
+            if (fetched == DownloadOutcome::Done) {
+                end = CheckManifest(file, options.manifest, &pin);
+            } else if (fetched == DownloadOutcome::TooLarge) {
+                end = {PassEnd::Failed, PassFault::ManifestUnreadable};
+            } else {
+                end = DownloadFailed(window, fetched, true);
+            }
+            download.maxBytes = pin.size;
+        }
+        if (end.kind == PassEnd::Installed) {
+            const DownloadOutcome got = SaveZipToDir(InstallSettings::installDir, package, window, download);
+            if (got == DownloadOutcome::Cancelled) return false;
+            if (got == DownloadOutcome::Done) {
+                PostStatusText(window, L"SaveZipToDir finish");
+                end = InstallPackage(window, package, pin);
+            } else {
+                end = DownloadFailed(window, got, pinned || signedManifest);
+            }
         }
         if (end.kind == PassEnd::Installed) {
             remover.keep = true;
@@ -280,6 +370,8 @@ InstallSequenceOptions ShippedSequenceOptions()
         options.download.mirrors.assign(urls.begin() + 1, urls.end());
     }
     options.apiServer = InstallSettings::reportUrl;
+    options.manifest.keys = InstallSettings::releaseKeys;
+    options.manifest.versionFloor = InstallSettings::packageVersionFloor;
     return options;
 }
 

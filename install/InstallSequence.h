@@ -19,7 +19,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "install/MyHttp.h"
 #include "install/PackageDownload.h"
@@ -31,6 +33,13 @@ struct PackagePin {
     long long size = 0;
 };
 
+// The release keys a build embeds: a package is installed only as its signed
+// manifest describes it. Empty keys: no manifest (the pin, or nothing).
+struct ManifestCheck {
+    std::vector<std::string> keys;  // base64 of each key's X || Y
+    int64_t versionFloor = 0;       // a manifest of a lower version is a replay of an older release
+};
+
 // The shipped run uses the defaults and the build's pin; tests point it at
 // their own servers and shorten the pauses.
 struct InstallSequenceOptions {
@@ -38,6 +47,7 @@ struct InstallSequenceOptions {
     std::string apiServer;  // empty: the compiled-in API server
     MyHttp::Limits reportLimits;
     PackagePin pin;
+    ManifestCheck manifest;  // when it holds keys, the manifest gives the pin
 };
 
 constexpr int kInstallPasses = 3;

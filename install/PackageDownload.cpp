@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "install/RequestPolicy.h"
@@ -164,6 +165,25 @@ int OnTransferInfo(void* data, curl_off_t dltotal, curl_off_t dlnow, curl_off_t,
     // a request is seen even while no data flows.
     return progress->reporter(nullptr, 0.0) ? 0 : 1;
 }
+
+namespace {
+
+size_t AppendSmallFile(char* data, size_t size, size_t count, void* into)
+{
+    auto* text = static_cast<std::string*>(into);
+    const size_t bytes = size * count;
+    if (text->size() + bytes > kMaxManifestBytes) return 0;
+    text->append(data, bytes);
+    return bytes;
+}
+
+// Only a cancel test: a manifest reports no progress.
+int OnCancelTest(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return ReportDownloadProgress(nullptr, 0.0) ? 0 : 1;
+}
+
+}  // namespace
 
 size_t WriteToFile(char* data, size_t size, size_t count, void* packageFile)
 {
@@ -345,7 +365,7 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
     if (result == CURLE_ABORTED_BY_CALLBACK) return kDownloadCancelled;
     if (package.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
         logger->error("the answer is longer than the {} bytes the package may have ({}): transfer stopped",
-                      package.maxBytes, options.maxBytes > 0 ? "the size the build pins" : "the disk's free space");
+                      package.maxBytes, options.maxBytes > 0 ? "its pinned or signed size" : "the disk's free space");
         return kDownloadTooLarge;
     }
     if (package.writeError != 0) {
@@ -387,19 +407,22 @@ DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND wind
     return SaveZipToDir(installDir, path, window, DownloadOptions());
 }
 
-DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options)
-{
-    ZeroMemory(path, MAX_PATH * sizeof(wchar_t));
-    wcsncpy(path, installDir, MAX_PATH - 1);
-    PathAppendW(path, L"temp.zip");
-    if (PathFileExistsW(path)) DeleteFileW(path);
+namespace {
 
+// The attempts of one download, whatever it fetches: the pause before each,
+// the package's addresses in turn, what the user is told, and the bounds on
+// fruitless and refused attempts. `attempt` makes one attempt from the URL
+// it is given; `held` says how many bytes the download holds now.
+DownloadOutcome RetryAttempts(HWND window, const DownloadOptions& options,
+                              const std::function<int(const DownloadOptions&, ResumeState*)>& attempt,
+                              const std::function<int64_t()>& held)
+{
     ResumeState state;
     // The package's addresses: the build's own, then its mirrors.
     std::vector<std::string> urls = {options.url};
     urls.insert(urls.end(), options.mirrors.begin(), options.mirrors.end());
     size_t mirror = 0;
-    DownloadOptions attempt = options;
+    DownloadOptions next = options;
     // Progress is the file growing past the longest it has ever been: a
     // server that fails after its last byte, and so empties the file now and
     // then, must not look like a line that keeps bringing bytes.
@@ -411,17 +434,17 @@ DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND wind
             return DownloadOutcome::Cancelled;
         MyLog::GetLogger()->debug("downloading");
         PostStatusText(window, L"downloading");
-        attempt.url = urls[mirror];
-        switch (DownloadPackage(path, window, attempt, &state)) {
+        next.url = urls[mirror];
+        switch (attempt(next, &state)) {
         case kDownloadOk: return DownloadOutcome::Done;
         case kDownloadCancelled: return DownloadOutcome::Cancelled;
         case kDownloadTooLarge: return DownloadOutcome::TooLarge;
         case kDownloadCannotWrite: return DownloadOutcome::CannotWrite;
         default: break;
         }
-        const int64_t held = FileLength(path);
-        if (held > longest) {
-            longest = held;
+        const int64_t now = held();
+        if (now > longest) {
+            longest = now;
             fruitless = 0;
         } else {
             ++fruitless;
@@ -448,4 +471,60 @@ DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND wind
         swprintf(notice, 120, RetryFormat(state.cause), ++failures);
         PostNotice(window, notice);
     }
+}
+
+// One attempt at a small file into memory: the manifest.
+int FetchSmallFile(const std::string& url, HWND window, const DownloadOptions& options, ResumeState* state,
+                   std::string* text)
+{
+    CurlGlobal global;
+    text->clear();
+    bool tooLarge = false;
+    auto setup = [&](CURL* curl) {
+        text->clear();
+        tooLarge = false;
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendSmallFile);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, text);
+        curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+        curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxManifestBytes));
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnCancelTest);
+    };
+    RequestOptions request = options.request;
+    if (request.window == nullptr) request.window = window;
+    request.trace = true;
+    const RequestOutcome outcome = PerformRequest(url, setup, request);
+    state->cause = outcome.cause;
+    state->mirrorFailed = MirrorFailed(outcome);
+    if (outcome.result == CURLE_ABORTED_BY_CALLBACK) return kDownloadCancelled;
+    if (outcome.result == CURLE_OK) return kDownloadOk;
+    MyLog::GetLogger()->info("the manifest {}: {} (HTTP {})", url, curl_easy_strerror(outcome.result), outcome.status);
+    return kDownloadFailed;
+}
+
+}  // namespace
+
+DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options)
+{
+    ZeroMemory(path, MAX_PATH * sizeof(wchar_t));
+    wcsncpy(path, installDir, MAX_PATH - 1);
+    PathAppendW(path, L"temp.zip");
+    if (PathFileExistsW(path)) DeleteFileW(path);
+    return RetryAttempts(
+        window, options,
+        [&](const DownloadOptions& attempt, ResumeState* state) { return DownloadPackage(path, window, attempt, state); },
+        [&] { return FileLength(path); });
+}
+
+DownloadOutcome FetchManifest(HWND window, const DownloadOptions& options, std::string* text)
+{
+    return RetryAttempts(
+        window, options,
+        [&](const DownloadOptions& attempt, ResumeState* state) {
+            return FetchSmallFile(attempt.url + kManifestSuffix, window, attempt, state, text);
+        },
+        [] { return int64_t{0}; });
 }

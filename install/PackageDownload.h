@@ -71,6 +71,14 @@ enum class DownloadOutcome {
 DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window);
 DownloadOutcome SaveZipToDir(const wchar_t* installDir, wchar_t* path, HWND window, const DownloadOptions& options);
 
+// The package's signed manifest, fetched from the package's address with this
+// suffix (and from each mirror's), through the same attempts as the package:
+// pauses, retries, mirrors, bounds. Done with the file in `text`; larger than
+// kMaxManifestBytes fails the attempt.
+constexpr char kManifestSuffix[] = ".sig.json";
+constexpr size_t kMaxManifestBytes = 64 * 1024;
+DownloadOutcome FetchManifest(HWND window, const DownloadOptions& options, std::string* text);
+
 enum : int {
     kDownloadOk = 0,
     kDownloadFailed = -1,  // the network or the server: another attempt may do better

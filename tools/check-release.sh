@@ -124,6 +124,7 @@ t0=$SECONDS
   export BOX_CACHE=$box_cache BOX_BUILD_ROOT=$repro BOX_INSTALLER_ONLY=1
   export BOX_BUILD_TYPE=$(cache_value CMAKE_BUILD_TYPE)
   export BOX_PACKAGE_SHA256=$(cache_value BOX_PACKAGE_SHA256) BOX_PACKAGE_SIZE=$(cache_value BOX_PACKAGE_SIZE)
+  export BOX_RELEASE_KEYS=$(cache_value BOX_RELEASE_KEYS) BOX_PACKAGE_VERSION_FLOOR=$(cache_value BOX_PACKAGE_VERSION_FLOOR)
   export BOX_SIGN_PKCS12=$pkcs12 BOX_SIGN_PASSWORD_FILE=$(cache_value BOX_SIGN_PASSWORD_FILE)
   export BOX_SIGN_TIMESTAMP_URL=$timestamp_url
   export TZ=XST-13 LC_ALL=C
@@ -145,5 +146,14 @@ fi
   [ -n "$pkcs12" ] && files+=("$exe" "$second/bin/Install.exe")
   for f in "${files[@]}"; do echo "  $(sha256sum "$f" | cut -c1-64)  ${f#"$box_root"/}"; done
 } >&2
+# What users download must stay small: 1.5 MiB, signature included.
+limit=1572864
+size=$(stat -c %s "$exe")
+if [ "$size" -gt "$limit" ]; then
+  fail "Install.exe is $size bytes, over the $limit bytes it may have (tools/size-report.py $build shows where they go)"
+else
+  log "Install.exe is $size bytes ($((limit - size)) under the 1.5 MiB it may have)"
+fi
+
 [ $status = 0 ] && log "Install.exe is dated, signed as configured and reproducible"
 exit $status

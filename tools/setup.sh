@@ -273,12 +273,25 @@ configure_build() { # arch [target]
   mkdir -p "$dir"
   echo "$prefix" >"$dir/.deps-prefix"
   write_buildinfo "$arch" "$dir/buildinfo.txt"
-  # The demo and the tests install the demo package this build makes, and
-  # the installer is pinned to it (BOX_PACKAGE_SHA256=demo).
+  # The demo and the tests install the demo package this build makes, with
+  # its signed manifest: the installer embeds two throwaway release keys that
+  # are made here (a third, "other", stays out of the build), with version
+  # floor 5. Never committed. A pin (BOX_PACKAGE_SHA256) or keys given by the
+  # caller take their place.
+  local keys=${BOX_RELEASE_KEYS:-} floor=${BOX_PACKAGE_VERSION_FLOOR:-0}
+  if [ -z "${BOX_PACKAGE_SHA256:-}" ] && [ -z "$keys" ]; then
+    local name
+    for name in release second other; do
+      bash "$root/tools/release-key.sh" "$dir/release-keys/$name" >/dev/null
+    done
+    keys="$(cat "$dir/release-keys/release/release.pub.b64");$(cat "$dir/release-keys/second/release.pub.b64")"
+    floor=${BOX_PACKAGE_VERSION_FLOOR:-5}
+  fi
   cmake -S "$root" -B "$dir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
     -DCMAKE_BUILD_TYPE="${BOX_BUILD_TYPE:-Release}" -DCMAKE_PREFIX_PATH="$(deps_prefix "$arch")" \
-    -DBOX_PACKAGE_SHA256="${BOX_PACKAGE_SHA256:-demo}" -DBOX_PACKAGE_SIZE="${BOX_PACKAGE_SIZE:-}" \
+    -DBOX_PACKAGE_SHA256="${BOX_PACKAGE_SHA256:-}" -DBOX_PACKAGE_SIZE="${BOX_PACKAGE_SIZE:-}" \
+    -DBOX_RELEASE_KEYS="$keys" -DBOX_PACKAGE_VERSION_FLOOR="$floor" \
     -DBOX_SIGN_PKCS12="${BOX_SIGN_PKCS12:-}" -DBOX_SIGN_PASSWORD_FILE="${BOX_SIGN_PASSWORD_FILE:-}" \
     -DBOX_SIGN_TIMESTAMP_URL="${BOX_SIGN_TIMESTAMP_URL:-}" >/dev/null
   cmake --build "$dir" -j"$jobs" --target "$target"

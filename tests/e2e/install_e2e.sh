@@ -84,6 +84,12 @@
 #             wants a login nobody can type: exit code 2 each, nothing
 #             extracted, the cause in the log; then the installer whose first
 #             address refuses installs from its mirror.
+#   silentmanifest  /S against each manifest that must be refused: the
+#             package with one byte changed, a manifest signed by a key the
+#             build does not hold, an expired one, one under the version
+#             floor, a valid one of another package, one with a byte
+#             changed: exit code 2 each, nothing extracted, the failed check
+#             in the log; then a package signed with the second key installs.
 #   escapereport  an API server that never answers, and Escape on the
 #             progress page as the report reaches it: the window goes at
 #             once, the installation completes with its name file (the
@@ -160,11 +166,20 @@ tls_serve() { # good | expired | untrusted | wronghost | tohttp
   mkdir -p "$work/www"
   tls_server_blocks "$build/tls" "$work/www" "$(cache_value BOX_PACKAGE_PORT)" "$package" /Orrery2.zip \
     "$1=$(cache_value BOX_TLS_PORT)" >"$work/tls-$1.conf"
+  [ -f "$work/www/Orrery2.zip.sig.json" ] || sign_manifest release "$package" "$version_floor" "+30 days" \
+    "$work/www/Orrery2.zip.sig.json"
   BOX_NGINX_EXTRA=$work/tls-$1.conf bash "$root/tools/servers/nginx.sh" start "$run" "$(free_port)" "$work/www" \
     >/dev/null || fail "nginx would not serve https with $1"
   tls_up=1
 }
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+# The package's signed manifest, with one of the build's throwaway keys
+# (release, second, or other: not in the build).
+sign_manifest() { # key package version expires out
+  bash "$root/tools/sign-package.sh" "$build/release-keys/$1/release.key" "$2" "$3" "$4" "$5" >/dev/null ||
+    fail "could not sign $2"
+}
+version_floor=$(cache_value BOX_PACKAGE_VERSION_FLOOR)
 # The current user's proxy settings, written as Internet Options writes them
 # (the DefaultConnectionSettings value WinHTTP reads); flags 1 direct, 2 a
 # named proxy, 4 a PAC script.
@@ -223,6 +238,11 @@ fi
 served=$package
 installer=$build/bin/Install.exe
 case "$scenario" in
+  silentmanifest)
+    # A copy the scenario may change, not the build's own package.
+    served=$work/package.zip
+    cp "$package" "$served"
+    ;;
   broken | silentbroken)
     served=$work/broken.zip
     head -c 200000 /dev/urandom >"$served"
@@ -553,7 +573,7 @@ if [[ "$scenario" == silent* ]]; then
       assert_nothing_installed "a broken package"
       log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
       [ "$(grep -c 'Unzip failed，redownload' <<<"$log_text")" = 3 ] || fail "not three failed passes: $log_text"
-      [ "$(grep -c '\] downloading' <<<"$log_text")" = 3 ] || fail "not three downloads: $log_text"
+      [ "$(grep -c '\] range0-' <<<"$log_text")" = 3 ] || fail "not three downloads: $log_text"
       grep -q '解压失败,安装中止' <<<"$log_text" || fail "no abort line: $log_text"
       grep -q 'unattended installation failed (exit code 2)' <<<"$log_text" || fail "no closing line: $log_text"
       [ ! -e "$target/temp.zip" ] || fail "the refused package stayed on the disk"
@@ -578,7 +598,7 @@ if [[ "$scenario" == silent* ]]; then
       [ ! -e "$target/temp.zip" ] || fail "an endless answer left temp.zip ($(stat -c %s "$target/temp.zip") bytes)"
       [ "$(requests | grep -c '^endless ')" = 3 ] || fail "not one request a pass: $(requests)"
       log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
-      grep -q "the answer is longer than the $size bytes the package may have (the size the build pins)" <<<"$log_text" ||
+      grep -q "the answer is longer than the $size bytes the package may have (its pinned or signed size)" <<<"$log_text" ||
         fail "no line about the bound: $log_text"
       assert_nothing_installed "an endless answer"
 
@@ -686,6 +706,64 @@ if [[ "$scenario" == silent* ]]; then
       check_installed no
       grep -q "next attempt from https://127.0.0.1:$(cache_value BOX_TLS_PORT)/Orrery2.zip" <<<"$log_text" ||
         fail "the mirror was not logged: $log_text"
+      ;;
+    silentmanifest)
+      manifest=$build/demo-servers/www/Orrery2.zip.sig.json
+      # Each refused: three passes, exit code 2, nothing extracted, and the
+      # log names the check that failed.
+      refuse() { # description check-in-log
+        remove_installation
+        run_unattended 120 /S /NAME=Box
+        [ "$status" = 2 ] || fail "$1: exit code $status, not 2"
+        assert_nothing_installed "$1"
+        [ ! -e "$target/data" ] || fail "$1: something was extracted"
+        local text; text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
+        [ "$(grep -c "$2" <<<"$text")" = 3 ] || fail "$1: not three passes failing \"$2\": $text"
+        echo "$1: refused ($2)"
+      }
+      served_package=$served
+      cp "$served_package" "$work/original.zip"
+      # One byte of the package changed after signing.
+      python3 - "$served_package" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+data[len(data) // 2] ^= 0x01
+open(sys.argv[1], "wb").write(data)
+PY
+      refuse "a package changed after signing" "package check failed: SHA-256"
+      cp "$work/original.zip" "$served_package"
+      sign_manifest other "$served_package" "$version_floor" "+30 days" "$manifest"
+      refuse "a manifest signed by another key" "manifest check failed: signature"
+      sign_manifest release "$served_package" "$version_floor" "2020-01-01" "$manifest"
+      refuse "an expired manifest" "manifest check failed: expired"
+      sign_manifest release "$served_package" "$((version_floor - 1))" "+30 days" "$manifest"
+      refuse "a version under the floor" "manifest check failed: version"
+      # A valid manifest of another, older package: its size and hash are not
+      # the package's.
+      head -c 300000 /dev/urandom >"$work/older.zip"
+      sign_manifest release "$work/older.zip" "$version_floor" "+30 days" "$manifest"
+      # (Its size bounds the download: the longer package is refused as it
+      # comes.)
+      refuse "a valid manifest of another package" "the answer is longer than the 300000 bytes"
+      # One byte of the manifest changed: its signature no longer holds.
+      sign_manifest release "$served_package" "$version_floor" "+30 days" "$manifest"
+      python3 - "$manifest" <<'PY'
+import base64, json, sys
+envelope = json.load(open(sys.argv[1]))
+signed = bytearray(base64.b64decode(envelope["manifest"]))
+signed[signed.index(b'"version":') + 10] ^= 0x01  # 5 becomes 4, 4 becomes 5...
+envelope["manifest"] = base64.b64encode(bytes(signed)).decode()
+open(sys.argv[1], "w").write(json.dumps(envelope))
+PY
+      refuse "a manifest with one byte changed" "manifest check failed: signature"
+      # The second key of the build signs as well as the first.
+      sign_manifest second "$served_package" "$((version_floor + 1))" "+30 days" "$manifest"
+      remove_installation
+      run_unattended 120 /S /NAME=Box
+      [ "$status" = 0 ] || fail "the second key's manifest: exit code $status"
+      check_installed no
+      grep -q "manifest check passed: version $((version_floor + 1)), signed by release key 2" <<<"$log_text" ||
+        fail "the second key's manifest was not logged: $log_text"
       ;;
     silentusage)
       # The one window of the command line: the usage box, closed with Enter.
@@ -929,7 +1007,7 @@ if [ "$scenario" = broken ]; then
   log_text=$(iconv -f GBK -t UTF-8 "$target/logs/InstallRotating.txt")
   [ "$(grep -c 'Unzip failed，redownload' <<<"$log_text")" = 3 ] || fail "not three failed passes: $log_text"
   grep -q '解压失败,安装中止' <<<"$log_text" || fail "no abort line: $log_text"
-  [ "$(grep -c '\] downloading' <<<"$log_text")" = 3 ] || fail "not three downloads: $log_text"
+  [ "$(grep -c '\] range0-' <<<"$log_text")" = 3 ] || fail "not three downloads: $log_text"
   if [ -n "$(cache_value BOX_PACKAGE_SHA256)" ]; then
     # The pinned installer refuses the bytes before it would try to unpack them.
     [ "$(grep -c 'package check failed' <<<"$log_text")" = 3 ] || fail "not three failed package checks: $log_text"

@@ -9,6 +9,11 @@
 # instead of nginx (its plan from BOX_FAULT_PLAN, changed later through its
 # /_plan); BOX_API_ANSWER names the API server's answer to the installer's
 # report (api_server.py: int1 by default, silent never answers).
+#
+# When the build embeds release keys, the package's signed manifest is served
+# beside it (/Orrery2.zip.sig.json), signed with the build's throwaway key
+# (release-keys/release, made by tools/setup.sh) for the build's version
+# floor, valid 30 days.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../common.sh"
@@ -32,6 +37,11 @@ case "$cmd" in
   start)
     [ -f "$package" ] || { echo "no package $package" >&2; exit 1; }
     mkdir -p "$run/www"
+    rm -f "$run/www/Orrery2.zip.sig.json"
+    if [ -n "$(cache_value BOX_RELEASE_KEYS)" ] && [ -f "$build/release-keys/release/release.key" ]; then
+      bash "$here/../sign-package.sh" "$build/release-keys/release/release.key" "$package" \
+        "$(cache_value BOX_PACKAGE_VERSION_FLOOR 0)" "+30 days" "$run/www/Orrery2.zip.sig.json" >/dev/null
+    fi
     if [ "${BOX_PACKAGE_SERVER:-nginx}" = fault ]; then
       cp "$package" "$run/www/Orrery2.zip"
       rm -f "$run/fault.port"

@@ -42,7 +42,9 @@ GET /_log?tag=<unique> lists the requests of a tag, one line each:
 A request without a plan (a program's own URL, such as the installer's
 compiled-in one) follows the server's own plan: --plan, or the last
 GET /_plan?plan=<item>,... which also starts its count and log again (the
-tag of such requests is the empty one: /_log?tag=).
+tag of such requests is the empty one: /_log?tag=). A package's signed
+manifest (a path ending in .sig.json) asked for without a plan is served as
+it is: the plan is the package's.
 
 The port is chosen by the system unless --port is given, and written to
 --port-file once the server listens.
@@ -120,6 +122,10 @@ class Handler(BaseHTTPRequestHandler):
 
         tag = query.get("tag", [""])[0]
         plan = [p for p in query.get("plan", [""])[0].split(",") if p]
+        if url.path.endswith(".sig.json") and not plan:
+            # A package's signed manifest: the plan is for the package.
+            plan = ["ok"]
+            tag = "manifest:" + tag
         item = state.next_item(tag, plan, self.headers.get("Range"))
         # A "+" in a query is a space by the time it is read.
         item, *modifiers = re.split(r"[+ ]", item)
