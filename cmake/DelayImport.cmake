@@ -35,14 +35,22 @@ function(box_delay_import target dll)
     if(NOT status EQUAL 0)
       message(FATAL_ERROR "${CMAKE_NM} could not read ${box_${dll}_import_lib}")
     endif()
-    # The functions the import library defines ("T"), without the C prefix
+    # The functions the DLL exports: the import library's import pointers
+    # ("I __imp_..."; an import library may also define data of its own,
+    # such as interface ids, which are no exports), without the C prefix
     # underscore of 32-bit names; their @N stays for dlltool -k.
-    string(REGEX MATCHALL "[0-9a-fA-F]+ T [^\n]+" lines "${symbols}")
+    string(REGEX MATCHALL "[0-9a-fA-F]+ I __imp_[^\n]+" lines "${symbols}")
     set(exports "")
     foreach(line IN LISTS lines)
-      string(REGEX REPLACE "^[0-9a-fA-F]+ T " "" name "${line}")
+      string(REGEX REPLACE "^[0-9a-fA-F]+ I __imp_" "" name "${line}")
       if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         string(REGEX REPLACE "^_" "" name "${name}")
+      endif()
+      # Interface ids the import library lists as if exported (mingw's
+      # liboleacc.a makes IID_IAccessible a jump into the DLL, which has no
+      # such export): the program's own copies (libuuid) are the ones.
+      if(name MATCHES "^(IID|LIBID|CLSID|GUID)_")
+        continue()
       endif()
       list(APPEND exports "${name}")
     endforeach()

@@ -32,7 +32,7 @@ packages=(
   clang libclang-rt-14-dev
   zip unzip nsis
   osslsigncode openssl
-  librsvg2-bin optipng
+  librsvg2-bin optipng zopfli
 )
 
 install_packages() {

@@ -9,6 +9,18 @@ void PromptWnd::OnInitialized()
 {
     text = GetManager().FindByName(L"text");
     if (text != nullptr) text->SetText(message);
+    // An alert to a screen reader, named with its message.
+    if (CControlUI* root = GetManager().GetRoot()) root->SetCustomAttr(L"accwindowname", message);
+}
+
+LRESULT PromptWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    if (message == kAlertMessage) {
+        handled = true;
+        NotifyWinEvent(EVENT_SYSTEM_ALERT, GetHWND(), OBJID_CLIENT, CHILDID_SELF);
+        return 0;
+    }
+    return WindowImplBase::HandleOtherMessage(message, wParam, lParam, handled);
 }
 
 void PromptWnd::HandleNotify(TUINotify& notify)
@@ -24,5 +36,8 @@ UINT ShowPrompt(const wchar_t* message)
     prompt.message = message;
     if (prompt.CreateNativeWindow(nullptr, kModalTitle, kInstallerWindowStyle, 0) == nullptr) return 0;
     prompt.CenterNativeWindow();
+    // Heard as soon as it shows; the posted message arrives once the modal
+    // loop runs.
+    PostMessageW(prompt.GetHWND(), PromptWnd::kAlertMessage, 0, 0);
     return prompt.ShowModalLoop();
 }

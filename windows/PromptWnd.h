@@ -11,6 +11,9 @@ public:
 
     void OnInitialized() override;
     void HandleNotify(SkinUI::TUINotify& notify) override;
+    // kAlertMessage: tells screen readers the prompt is there.
+    LRESULT HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    static constexpr UINT kAlertMessage = WM_APP + 0x3A2;
 
 protected:
     const wchar_t* GetWindowClassName() const override { return L"PromptWnd"; }

@@ -1,5 +1,6 @@
 #include "windows/SetupingWnd.h"
 
+#include <cwchar>
 #include <memory>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -11,6 +12,7 @@
 #include "install/SetupMessages.h"
 #include "services/MyLog.h"
 #include "ui/controls/LabelUI.h"
+#include "ui/core/AccessibleObject.h"
 #include "ui/core/ResourceSettings.h"
 #include "windows/DesktopShell.h"
 #include "windows/InstallDirectory.h"
@@ -105,15 +107,16 @@ void SetupingWnd::OnInitialized()
     layoutSetup = manager.FindByName(L"layoutSetup");
     layoutFinish = manager.FindByName(L"layoutFinish");
     btnRun = manager.FindByName(L"btnRun");
-    lblDebug = manager.FindByName(L"lblDebug");
     lblStatus = manager.FindByName(L"lblStatus");
-    if (lblDebug != nullptr) lblDebug->SetVisible(false);
 
     s_runNameWindow(nullptr);
     if (InstallSettings::boxName.IsEmpty()) CloseWithResult(2);
 
     txtDir = manager.FindByName(L"txtDir");
     if (txtDir != nullptr) txtDir->SetText(InstallSettings::installDir);
+    // The page's main button has the keyboard, as on every later page: Enter
+    // installs, and a screen reader starts there.
+    manager.SetFocusNeeded(manager.FindByName(L"btnNext"));
 }
 
 void SetupingWnd::SetupBackground(CContainerUI* host)
@@ -124,10 +127,18 @@ void SetupingWnd::SetupBackground(CContainerUI* host)
         L"res='150' restype='png' xtiled='false' ytiled='false'",
         L"res='174' restype='png' xtiled='false' ytiled='false'",
     };
+    // What each slide says, for a screen reader: its headline.
+    static const wchar_t* const names[] = {
+        L"欢迎安装：你的专属盒子",
+        L"整洁桌面",
+        L"快速启动：一键直达，快人一步",
+        L"安全纯净",
+    };
     CLabelUI* labels[4];
     for (int i = 0; i < 4; ++i) {
         labels[i] = new CLabelUI();
         labels[i]->SetBkImage(pictures[i]);
+        labels[i]->SetCustomAttr(L"accname", names[i]);
     }
     background = new MovingContainer(GetHWND());
     host->Add(background);  // the tree owns it from here on
@@ -138,7 +149,6 @@ void SetupingWnd::SetupBackground(CContainerUI* host)
 void SetupingWnd::HandleNotify(TUINotify& notify)
 {
     const CUIString name = notify.sender != nullptr ? notify.sender->GetName() : CUIString();
-    if (notify.type == L"menu" && lblDebug != nullptr) lblDebug->SetVisible(!lblDebug->IsVisible());
     if (notify.type != L"click") return;
 
     if (name == L"btnExit" || name == L"btnFinish") {
@@ -190,8 +200,7 @@ void SetupingWnd::StartSetup()
         CloseWithResult(2);
         return;
     }
-    if (layoutStart != nullptr) layoutStart->SetVisible(false);
-    if (layoutSetup != nullptr) layoutSetup->SetVisible(true);
+    ShowPage(layoutStart, layoutSetup);
     PostMessageW(GetHWND(), WM_SETUP_START, 0, 0);
 }
 
@@ -200,12 +209,6 @@ void SetupingWnd::StartSequence()
     if (workerThread != nullptr) return;  // one sequence per window
     MyLog::Init(InstallSettings::installDir);
     workerThread = StartInstallThread(GetHWND(), ShippedSequenceOptions());
-}
-
-LRESULT SetupingWnd::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
-{
-    if (message == WM_KEYDOWN && wParam == 'D' && lblDebug != nullptr) lblDebug->SetVisible(!lblDebug->IsVisible());
-    return WindowImplBase::FilterMessage(message, wParam, lParam, handled);
 }
 
 bool SetupingWnd::HandleDefaultKey(WPARAM key)
@@ -237,9 +240,17 @@ LRESULT SetupingWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_SETUP_STATUS_TEXT: {
         std::unique_ptr<CUIString> text(reinterpret_cast<CUIString*>(wParam));
         if (text == nullptr) return 0;
-        if (lblDebug != nullptr) lblDebug->SetText(*text);
-        if ((lParam == kStatusForUser || lParam == kStatusFailure) && lblStatus != nullptr) lblStatus->SetText(*text);
-        if (lParam == kStatusFailure) ShowStopped();
+        if (lParam == kStatusForUser || lParam == kStatusFailure) {
+            ShowStatus(*text);
+        } else {
+            // A step of the sequence: for the log, never for the page.
+            MyLog::GetLogger()->debug("step: {}", Text936(text->GetData()));
+        }
+        if (lParam == kStatusFailure) {
+            ShowStopped();
+            // The installation has stopped: a screen reader says so at once.
+            if (lblStatus != nullptr) GetManager().Accessible().Notify(EVENT_SYSTEM_ALERT, lblStatus);
+        }
         return 0;
     }
     case WM_SETUP_FINISHED:
@@ -294,22 +305,44 @@ CUIString SetupingWnd::ProgressImage(int width)
     return image;
 }
 
+void SetupingWnd::ShowStatus(const wchar_t* text)
+{
+    if (lblStatus == nullptr || lblStatus->GetText() == text) return;
+    lblStatus->SetText(text);
+    GetManager().Accessible().Notify(EVENT_OBJECT_NAMECHANGE, lblStatus);
+}
+
 void SetupingWnd::ShowProgress(double percent)
 {
     // Progress again: whatever went wrong is behind us.
-    if (lblStatus != nullptr && percent > 0 && lblStatus->GetText() != kInstallingText) lblStatus->SetText(kInstallingText);
+    if (percent > 0) ShowStatus(kInstallingText);
     if (lblProgress == nullptr) return;
     const RECT& pos = lblProgress->GetPos();
     int width = static_cast<int>(percent / 100.0 * (pos.right - pos.left));
     // 0 is a pass starting again: the strip goes back to its start.
     lblProgress->SetBkImage(width > 0 ? ProgressImage(width) : progressStart);
     lblProgress->Invalidate();
+    CUIString text;
+    text.Format(L"%d%%", static_cast<int>(percent));
     if (txtPercentage != nullptr) {
-        CUIString text;
-        text.Format(L"%d%%", static_cast<int>(percent));
         txtPercentage->SetText(text);
         txtPercentage->Invalidate();
     }
+    AnnounceProgress(text, percent >= 100);
+}
+
+void SetupingWnd::AnnounceProgress(const wchar_t* value, bool now)
+{
+    if (lblProgress == nullptr) return;
+    const wchar_t* old = lblProgress->GetCustomAttr(L"accvalue");
+    if (old != nullptr && std::wcscmp(old, value) == 0) return;
+    lblProgress->SetCustomAttr(L"accvalue", value);
+    // A few a second at most: a screen reader that read every percent would
+    // say nothing else.
+    const DWORD tick = GetTickCount();
+    if (!now && tick - lastProgressAnnounced < kProgressAnnounceMs) return;
+    lastProgressAnnounced = tick;
+    GetManager().Accessible().Notify(EVENT_OBJECT_VALUECHANGE, lblProgress);
 }
 
 void SetupingWnd::ShowStopped()
@@ -323,14 +356,23 @@ void SetupingWnd::ShowStopped()
         txtPercentage->SetText(L"");
         txtPercentage->Invalidate();
     }
+    AnnounceProgress(L"", true);
 }
 
 void SetupingWnd::FinishSetup()
 {
-    if (layoutSetup != nullptr) layoutSetup->SetVisible(false);
-    if (layoutFinish != nullptr) layoutFinish->SetVisible(true);
+    ShowPage(layoutSetup, layoutFinish);
     // 安装完成 takes the focus once the page has moved into view.
-    GetManager().SetFocusNeeded(nullptr);
+    GetManager().SetFocusNeeded(GetManager().FindByName(L"btnFinish"));
+}
+
+void SetupingWnd::ShowPage(CControlUI* from, CControlUI* to)
+{
+    if (from != nullptr) from->SetVisible(false);
+    if (to != nullptr) to->SetVisible(true);
+    // The page a screen reader reads changed with it.
+    GetManager().Accessible().NotifyShown(from, false);
+    GetManager().Accessible().NotifyShown(to, true);
 }
 
 void SetupingWnd::RunInstalledProgram() { StartInstalledProgram(s_startAsDesktopUser, true); }

@@ -26,9 +26,6 @@ public:
 
     void OnInitialized() override;
     void HandleNotify(SkinUI::TUINotify& notify) override;
-    // Keys seen before the focused control: D toggles the status line; Enter
-    // and Escape go to HandleDefaultKey.
-    LRESULT FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     // Enter does the main action of the page in view (确认, then 安装完成;
     // nothing while installing); Escape closes as in every skinned window.
     bool HandleDefaultKey(WPARAM key) override;
@@ -44,6 +41,8 @@ public:
     static const wchar_t* DescribeCreateDirError(int code);
     // The bar and the percentage; 0 puts the strip back to its start.
     void ShowProgress(double percent);
+    // The status line, for the user (and a screen reader: a name change).
+    void ShowStatus(const wchar_t* text);
     // The installation stopped for good: the strip back to its start, no
     // percentage.
     void ShowStopped();
@@ -66,7 +65,6 @@ public:
     SkinUI::MovingContainer* background = nullptr;  // owned by the control tree
     bool runAfterFinish = true;
     SkinUI::CControlUI* btnRun = nullptr;
-    SkinUI::CControlUI* lblDebug = nullptr;
     // What the user should know while installing: kInstallingText, or a
     // retry or a failure that the sequence tells of.
     SkinUI::CControlUI* lblStatus = nullptr;
@@ -89,6 +87,13 @@ protected:
     int SkinResourceKind() override { return SkinUI::kSkinXmlResource; }
 
 private:
+    // Hides one page, shows the next, and tells screen readers.
+    void ShowPage(SkinUI::CControlUI* from, SkinUI::CControlUI* to);
+    // The progress bar's value for screen readers; announced at most every
+    // kProgressAnnounceMs, and at once when `now`.
+    void AnnounceProgress(const wchar_t* value, bool now);
+    static constexpr DWORD kProgressAnnounceMs = 400;
+    DWORD lastProgressAnnounced = 0;
     void StopSequence();
     void StartSequence();
     // The status texts still queued for this window when it goes: theirs to

@@ -90,6 +90,14 @@
 #             floor, a valid one of another package, one with a byte
 #             changed: exit code 2 each, nothing extracted, the failed check
 #             in the log; then a package signed with the second key installs.
+#   screenreader  a screen reader's client (screen_reader.exe, MSAA from
+#             another process) walks every window's accessible tree and
+#             drives the installer through it alone: a folder that cannot
+#             be made raises an alert named with the prompt's words; then a
+#             whole installation (the name set through the field's object,
+#             确认 and 安装完成 pressed through theirs, the progress heard up
+#             to 100 %, the focus heard on each page's main button), with
+#             the full checks.
 #   escapereport  an API server that never answers, and Escape on the
 #             progress page as the report reaches it: the window goes at
 #             once, the installation completes with its name file (the
@@ -308,7 +316,7 @@ quick_launch="$drive/users/${USER:-root}/AppData/Roaming/Microsoft/Internet Expl
 quick_launch_made=no
 case "$scenario" in
   full | silent) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk; quick_launch_made=yes ;;
-  https | httpslogin | httpsrefused | silenthttps) rm -rf "$quick_launch" ;;
+  https | httpslogin | httpsrefused | silenthttps | screenreader) rm -rf "$quick_launch" ;;
   again | keyboard | drag | planted | oldversion | upgrade | fulldisk | chinese | silentdir | silentfaults | escapereport)
     rm -rf "$quick_launch" ;;
 esac
@@ -430,6 +438,37 @@ running() { # the program has started, or ended
   kill -0 "$installer_pid" 2>/dev/null || return 0
   tr '\0' '\n' <"/proc/$installer_pid/cmdline" 2>/dev/null | head -1 | grep -qF "$(basename "$installer")"
 }
+
+if [ "$scenario" = screenreader ]; then
+  reader=$build/tests/screen_reader.exe
+  # Runs the installer and the screen reader beside it; sets $status to the
+  # reader's exit code, once the installer has ended.
+  read_and_install() { # report reader-arguments...
+    local report=$1; shift
+    (cd "$work" && exec env WINEDEBUG=${BOX_E2E_WINEDEBUG:--all,err+winediag} "$BOX_WINE" "$installer") \
+      >>"$work/wine.log" 2>&1 &
+    installer_pid=$!
+    "$BOX_WINE" "$reader" "$@" "Z:${report//\//\\}" >>"$work/reader.log" 2>&1 && status=0 || status=$?
+    wait_for 120 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
+    installer_pid=
+    echo "--- $(basename "$report")"; cat "$report"
+  }
+  # A folder under a file: the prompt is an alert that says why.
+  mkdir -p "$drive/blocker-parent"; : >"$drive/blocker-parent/file"
+  read_and_install "$work/baddir.txt" baddir Box 'C:\blocker-parent\file\sub'
+  [ "$status" = 0 ] || fail "the screen reader could not refuse a folder: $(tail -3 "$work/baddir.txt")"
+  grep -q '^heard alert: alert "创建文件夹失败' "$work/baddir.txt" || fail "no alert named with the prompt's words"
+  [ ! -e "$target" ] || fail "installed after the refused folder"
+  # The whole installation through the accessibility interface alone.
+  read_and_install "$work/install.txt" install Box
+  [ "$status" = 0 ] || fail "the screen reader could not install the box: $(grep FAIL "$work/install.txt")"
+  grep -q '^heard focus: pushbutton "确认"' "$work/install.txt" || fail "the directory page's focus was not heard"
+  grep -q '^heard value: progressbar "安装进度" value "100%"' "$work/install.txt" || fail "the progress never reached 100 %"
+  grep -q '^heard focus: pushbutton "安装完成"' "$work/install.txt" || fail "the finish page's focus was not heard"
+  check_installed yes
+  echo "PASS $scenario"
+  exit 0
+fi
 
 # The unattended installation (Install.exe /S ...): no window at any moment,
 # the exit code tells the result, and on failure nothing half-installed.

@@ -40,7 +40,7 @@ CODE_PICTURES = {148, 143, 150, 174, 146, 172, 173}
 # Controls each window looks up by name.
 REQUIRED_NAMES = {
     139: {"topBgLayout", "layoutStart", "txtDir", "btnBrowse", "btnNext", "layoutSetup", "txtPercentage",
-          "lblProgress", "lblDebug", "lblStatus", "layoutFinish", "btnFinish"},
+          "lblProgress", "lblStatus", "layoutFinish", "btnFinish"},
     163: {"btnExit", "text", "btnOk"},
     177: {"TextSetName", "btnSetName"},
 }

@@ -1,6 +1,12 @@
 box_test(ui_attrvalue_test HOST SOURCES core_window/AttrValueTest.cpp LIBS skinui_attrvalue)
 box_test(ui_manager_input_test SOURCES core_window/ManagerInputTest.cpp LIBS skinui_controls skinui_core LABELS gui)
 box_test(ui_manager_timer_test SOURCES core_window/ManagerTimerTest.cpp LIBS skinui_controls skinui_core LABELS gui)
+if(NOT BOX_HOST_ONLY)
+  # oleacc through the delay-import library: mingw's import library also
+  # defines IID_IAccessible, as a function, and would shadow the real one.
+  box_test(ui_accessible_test SOURCES core_window/AccessibleObjectTest.cpp LIBS skinui_controls skinui_core box_oleacc
+           LABELS gui)
+endif()
 box_test(ui_layout_builder_test SOURCES core_window/LayoutBuilderTest.cpp
          LIBS skinui_builder skinui_controls skinui_core test_support LABELS gui)
 

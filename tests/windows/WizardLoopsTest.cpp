@@ -82,7 +82,6 @@ struct WizardLoops : ::testing::Test {
     void ExpectFinished()
     {
         EXPECT_EQ(wizard->txtPercentage->GetText(), L"100%");
-        EXPECT_EQ(wizard->lblDebug->GetText(), L"AddRegeditKeyAndValues finish");
         EXPECT_TRUE(wizard->layoutFinish->IsVisible());
         EXPECT_FALSE(wizard->layoutSetup->IsVisible());
     }

@@ -1,5 +1,8 @@
 #include "ui/controls/MovingContainer.h"
 
+#include "ui/core/AccessibleObject.h"
+#include "ui/core/UIManager.h"
+
 namespace SkinUI {
 
 void MyTimer::Start() const
@@ -60,6 +63,17 @@ void MovingContainer::Start()
         GiveItem(m_panelA, 0);  // last: with one picture the centre keeps it
     }
     ResetPanels();
+    NameAfterCurrentItem(false);
+}
+
+void MovingContainer::NameAfterCurrentItem(bool announce)
+{
+    // One picture to a screen reader, named after the slide in view.
+    SetCustomAttr(L"accrole", L"graphic");
+    CControlUI* item = GetCurrentItem();
+    const wchar_t* name = item != nullptr ? item->GetCustomAttr(L"accname") : nullptr;
+    SetCustomAttr(L"accname", name != nullptr ? name : L"");
+    if (announce && m_manager != nullptr) m_manager->Accessible().Notify(EVENT_OBJECT_NAMECHANGE, this);
 }
 
 void MovingContainer::ResetPanels()
@@ -123,6 +137,7 @@ void MovingContainer::OnMoveTimer()
         }
         toRight->SetFixedXY({m_rightPos, toRight->GetFixedXY().cy});
         GiveItem(toRight, next);
+        NameAfterCurrentItem(true);
     } else if (frontX - m_leftPos < m_baseStep) {
         // The last tick lands exactly on the left position.
         m_step = frontX - m_leftPos;

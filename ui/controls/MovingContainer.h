@@ -58,6 +58,9 @@ private:
     // Gives `panel` the item at `index` as its only child, taking it from
     // another panel if one still holds it (short lists).
     void GiveItem(CContainerUI* panel, int index);
+    // Names the carousel for screen readers after the slide in view (its
+    // item's accname), and tells them when `announce`.
+    void NameAfterCurrentItem(bool announce);
     CContainerUI* HolderOf(CControlUI* item) const;
 
     bool m_moving = false;

@@ -4,6 +4,8 @@
 // UIManagerPaint.cpp.
 #include "ui/core/UIManager.h"
 
+#include "ui/core/AccessibleObject.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -179,6 +181,9 @@ void CUIManager::BindWindow(HWND window, const wchar_t* name)
 
 void CUIManager::ReleaseWindow()
 {
+    // Screen readers may still hold objects of this window: from now on
+    // they answer that it is gone.
+    m_accessible.reset();
     RemoveAllTimers();
     HideTooltip();
     if (m_tooltipWindow != nullptr && ::IsWindow(m_tooltipWindow)) ::DestroyWindow(m_tooltipWindow);
@@ -449,6 +454,7 @@ void CUIManager::ForgetControl(CControlUI* control)
     if (m_focus == control) m_focus = nullptr;
     if (m_focusPending == control) m_focusPending = nullptr;
     if (m_tooltipControl == control) m_tooltipControl = nullptr;
+    if (m_accessible) m_accessible->Forget(control);
     if (m_root == control) m_root = nullptr;
     KillUITimers(control);
     const CUIString& name = control->GetName();
@@ -523,7 +529,15 @@ void CUIManager::SetFocusTo(CControlUI* control, bool focusWindow)
         m_focus = control;
         SendEvent(control, UIEVENT_SETFOCUS);
         EmitNotify(control, L"setfocus");
+        // A screen reader says where the keyboard is now.
+        if (m_focus == control) Accessible().Notify(EVENT_OBJECT_FOCUS, control);
     }
+}
+
+CAccessibleTree& CUIManager::Accessible() const
+{
+    if (!m_accessible) m_accessible = std::make_unique<CAccessibleTree>(const_cast<CUIManager*>(this));
+    return *m_accessible;
 }
 
 void CUIManager::SetFocusNeeded(CControlUI* control)

@@ -27,6 +27,7 @@
 namespace SkinUI {
 
 class CControlUI;
+class CAccessibleTree;
 
 // A font registered with a manager (or shared by all of them).
 struct TFontInfo {
@@ -179,6 +180,10 @@ public:
     // Lays out and paints now instead of waiting for the next WM_PAINT or
     // layered tick (tests and benchmarks); returns once the frame is shown.
     void PaintNow();
+
+    // --- accessibility ---------------------------------------------------
+    // What screen readers see of this window (ui/core/AccessibleObject.h).
+    CAccessibleTree& Accessible() const;
 
     // --- focus and capture -----------------------------------------------
     CControlUI* GetFocus() const { return m_focus; }
@@ -389,6 +394,8 @@ private:
     std::unordered_map<std::wstring, CControlUI*> m_names;
     std::map<int, std::unique_ptr<TFontInfo>> m_fonts;
     std::unique_ptr<TFontInfo> m_defaultFont;  // null: the process-wide one
+    // Made at the first question of a screen reader (or the first event).
+    mutable std::unique_ptr<CAccessibleTree> m_accessible;
     std::map<std::wstring, CUIString> m_elementDefaults;
     std::map<std::wstring, CUIString> m_customAttrs;
 

@@ -11,6 +11,7 @@
 #include <cwctype>
 
 #include "ui/controls/ControlUI.h"
+#include "ui/core/AccessibleObject.h"
 #include "ui/core/ToolTip.h"
 #include "ui/core/UIManager.h"
 #include "ui/core/UIManagerShared.h"
@@ -283,6 +284,19 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         DrainAsyncNotifications();
         result = 0;
         return true;
+    case WM_GETOBJECT:
+        result = Accessible().OnGetObject(wParam, lParam);
+        if (result != 0) return true;
+        break;
+    case CAccessibleTree::kActionMessage:
+        Accessible().OnAction(wParam, lParam);
+        result = 0;
+        return true;
+    case WM_ACTIVATE:
+        // The window is the user's again: a screen reader says where the
+        // keyboard is.
+        if (LOWORD(wParam) != WA_INACTIVE && m_focus != nullptr) Accessible().Notify(EVENT_OBJECT_FOCUS, m_focus);
+        break;
     case WM_CLOSE: {
         if (m_hot != nullptr) SendEvent(m_hot, UIEVENT_MOUSELEAVE);
         if (m_click != nullptr) SendEvent(m_click, UIEVENT_BUTTONUP);
