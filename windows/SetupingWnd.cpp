@@ -162,6 +162,10 @@ void SetupingWnd::HandleNotify(TUINotify& notify)
     } else if (name == L"btnRun" && btnRun != nullptr) {
         runAfterFinish = !runAfterFinish;
         btnRun->SetBkImage(runAfterFinish ? L"res='172' restype='png'" : L"res='173' restype='png'");
+        // A check box to a screen reader, and its state changed.
+        btnRun->SetCustomAttr(L"accrole", L"checkbox");
+        btnRun->SetCustomAttr(L"accchecked", runAfterFinish ? L"true" : L"false");
+        GetManager().Accessible().Notify(EVENT_OBJECT_STATECHANGE, btnRun);
     }
 }
 

@@ -1032,7 +1032,8 @@ if [ "$scenario" = broken ]; then
   # Three passes of at least 3 s each, each ending in a failed extraction;
   # then the window stays on the progress page with the last status text
   # (shown with D).
-  sleep 16
+  # (Each pass fetches the signed manifest and then the package, 3 s apart.)
+  sleep 24
   kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended"
   [ ! -e "$target/cvnname.dat" ] || fail "finished with a broken package"
   xdotool mousemove --window "$wizard" 300 200 click 1

@@ -1,5 +1,7 @@
 #include "ui/controls/EditUI.h"
 
+#include "ui/core/AccessibleObject.h"
+
 #include <cwchar>
 #include <string>
 
@@ -230,6 +232,15 @@ LRESULT CEditWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (m_owner == nullptr) return CWindowWnd::HandleMessage(message, wParam, lParam);
     switch (message) {
+    case WM_GETOBJECT:
+        // The native edit is only where typing happens: to a screen reader
+        // (which asks the window with the keyboard) it is the control, with
+        // the control's name and value; the system's own object for an edit
+        // would have no name.
+        if (static_cast<long>(lParam) == OBJID_CLIENT) {
+            if (LRESULT object = m_manager->Accessible().OnGetControlObject(m_owner, wParam)) return object;
+        }
+        break;
     case WM_KILLFOCUS: {
         HWND framework = m_manager->GetWindow();
         HWND gaining = reinterpret_cast<HWND>(wParam);

@@ -458,6 +458,16 @@ LRESULT CAccessibleTree::OnGetObject(WPARAM wParam, LPARAM lParam)
     return result;
 }
 
+LRESULT CAccessibleTree::OnGetControlObject(CControlUI* control, WPARAM wParam)
+{
+    if (control == nullptr || !IsAccessible(control)) return 0;
+    auto* object = new (std::nothrow) CAccessibleObject(m_link, IdOf(control));
+    if (object == nullptr) return 0;
+    const LRESULT result = LresultFromObject(IID_IAccessible, wParam, object);
+    object->Release();
+    return result;
+}
+
 void CAccessibleTree::OnAction(WPARAM action, LPARAM id)
 {
     CControlUI* control = ControlOf(static_cast<long>(id));

@@ -63,6 +63,9 @@ public:
     // WM_GETOBJECT: the root for OBJID_CLIENT; 0 (the system's own) for the
     // rest.
     LRESULT OnGetObject(WPARAM wParam, LPARAM lParam);
+    // WM_GETOBJECT of a native child window that stands for `control` (an
+    // edit's typing surface): the control's own object.
+    LRESULT OnGetControlObject(CControlUI* control, WPARAM wParam);
     // kActionMessage, on the window's thread.
     void OnAction(WPARAM action, LPARAM id);
 
