@@ -304,8 +304,11 @@ CUIString SetupingWnd::ProgressImage(int width)
 {
     int left = kStripRightEdge - width;
     if (left < 0) left = 0;  // 100 percent of a 569-pixel strip would start at -4
+    // Drawn once, at its own size, from the label's left edge: tiled across
+    // the label, the strip began again after its head and the bar looked
+    // further along than it was. Beyond the head the dark track shows.
     CUIString image;
-    image.Format(L"res='146' restype='png' source='%d,0,565,69' xtiled='true'", left);
+    image.Format(L"res='146' restype='png' source='%d,0,565,69' dest='0,0,%d,69'", left, kStripRightEdge - left);
     return image;
 }
 

@@ -57,11 +57,11 @@ struct Wizard : ::testing::Test {
 
 }  // namespace
 
-TEST(WizardProgress, TheStripNeverStartsLeftOfThePicture)
+TEST(WizardProgress, TheStripIsDrawnOnceAndNeverStartsLeftOfThePicture)
 {
-    EXPECT_EQ(SetupingWnd::ProgressImage(563), L"res='146' restype='png' source='2,0,565,69' xtiled='true'");
-    EXPECT_EQ(SetupingWnd::ProgressImage(569), L"res='146' restype='png' source='0,0,565,69' xtiled='true'");
-    EXPECT_EQ(SetupingWnd::ProgressImage(1), L"res='146' restype='png' source='564,0,565,69' xtiled='true'");
+    EXPECT_EQ(SetupingWnd::ProgressImage(563), L"res='146' restype='png' source='2,0,565,69' dest='0,0,563,69'");
+    EXPECT_EQ(SetupingWnd::ProgressImage(569), L"res='146' restype='png' source='0,0,565,69' dest='0,0,565,69'");
+    EXPECT_EQ(SetupingWnd::ProgressImage(1), L"res='146' restype='png' source='564,0,565,69' dest='0,0,1,69'");
 }
 
 TEST_F(Wizard, StartsOnTheDirectoryPageWithTheNamedDirectory)
@@ -75,16 +75,16 @@ TEST_F(Wizard, StartsOnTheDirectoryPageWithTheNamedDirectory)
 
 TEST_F(Wizard, ProgressMovesTheStripAndThePercentage)
 {
-    CUIString strip = wizard->lblProgress->GetBkImage();
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), L"") << "no strip before any progress";
     wizard->ShowProgress(0);
-    EXPECT_EQ(wizard->lblProgress->GetBkImage(), strip);
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), L"");
     EXPECT_EQ(wizard->txtPercentage->GetText(), L"0%");
     wizard->ShowProgress(37.9);
     EXPECT_EQ(wizard->txtPercentage->GetText(), L"37%");
     wizard->ShowProgress(99);
-    EXPECT_EQ(wizard->lblProgress->GetBkImage(), L"res='146' restype='png' source='2,0,565,69' xtiled='true'");
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), L"res='146' restype='png' source='2,0,565,69' dest='0,0,563,69'");
     wizard->ShowProgress(100);
-    EXPECT_EQ(wizard->lblProgress->GetBkImage(), L"res='146' restype='png' source='0,0,565,69' xtiled='true'");
+    EXPECT_EQ(wizard->lblProgress->GetBkImage(), L"res='146' restype='png' source='0,0,565,69' dest='0,0,565,69'");
     EXPECT_EQ(wizard->txtPercentage->GetText(), L"100%");
 
     // Posted progress of both kinds takes the same way.
@@ -94,6 +94,30 @@ TEST_F(Wizard, ProgressMovesTheStripAndThePercentage)
     PostMessageW(wizard->GetHWND(), WM_SETUP_EXTRACT_PROGRESS, 7, 0);
     PumpWindowMessages();
     EXPECT_EQ(wizard->txtPercentage->GetText(), L"7%");
+}
+
+TEST_F(Wizard, TheStripEndsAtItsHeadAndTheTrackShowsBeyond)
+{
+    // Drawn as the user sees it: beyond the head, the picture is what it is
+    // with no progress at all; before it, the strip.
+    wizard->layoutStart->SetVisible(false);
+    wizard->layoutSetup->SetVisible(true);
+    CUIManager& manager = wizard->GetManager();
+    auto pixel = [&](double percent, double at) {
+        wizard->ShowProgress(percent);
+        manager.PaintNow();
+        const RECT& bar = wizard->lblProgress->GetPos();
+        const int x = bar.left + static_cast<int>(at * (bar.right - bar.left));
+        const int y = (bar.top + bar.bottom) / 2 + 4;  // the strip's middle (the label's padding is 4 at the top)
+        return manager.GetLayeredBuffer().Row(y)[x];
+    };
+    for (double at : {0.1, 0.45, 0.55, 0.9}) {
+        const DWORD track = pixel(0, at);
+        EXPECT_EQ(pixel(1, at), track) << at;
+        EXPECT_EQ(pixel(50, at) == track, at > 0.5) << at;
+        EXPECT_EQ(pixel(99, at) == track, false) << at;
+        EXPECT_NE(pixel(100, at), track) << at;
+    }
 }
 
 TEST_F(Wizard, OnlyTextsForTheUserReachTheStatusLineEachOnce)
