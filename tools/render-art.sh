@@ -4,7 +4,12 @@
 #   tools/render-art.sh            all pictures
 #   tools/render-art.sh 156 181    only these resource ids
 #
-# skin/art/<id>_<name>.svg  ->  skin/images/<id>_<name>[_<state>].png
+# skin/art/<id>_<name>.svg  ->  skin/images/<id>_<name>[_<state>].png      (1x)
+#                            ->  skin/images/2x/<id>_<name>[_<state>].png   (2x)
+#
+# The 2x set is what the installer draws at 200 %, and what it resamples
+# for the scales between and above; both sets come from the same source, so
+# no scale ever stretches a 1x bitmap.
 #
 # The PNGs are committed, so building needs none of this; run it after
 # changing a source and commit both. skin/images/SOURCES.sha1 records the
@@ -70,13 +75,18 @@ while read -r id source state; do
   name=$(png_name "$id" "$source" "$state")
   args=()
   [ "$state" = normal ] || args=(--stylesheet "$art/states/$state.css")
-  rsvg-convert "${args[@]}" "$art/$source" -o "$tmp/$name"
-  optipng -quiet -o5 -strip all "$tmp/$name"
-  # Zopfli's deflate, still lossless: 7-8 % smaller again, and every byte of
-  # Install.exe is downloaded by every user.
-  zopflipng -y -m "$tmp/$name" "$tmp/$name" >/dev/null
-  mv "$tmp/$name" "$out/$name"
-  log "$name $(stat -c %s "$out/$name") bytes"
+  for zoom in 1 2; do
+    dir=$out
+    [ "$zoom" = 1 ] || dir=$out/2x
+    mkdir -p "$dir" "$tmp/$zoom"
+    rsvg-convert "${args[@]}" --zoom "$zoom" "$art/$source" -o "$tmp/$zoom/$name"
+    optipng -quiet -o5 -strip all "$tmp/$zoom/$name"
+    # Zopfli's deflate, still lossless: 7-8 % smaller again, and every byte
+    # of Install.exe is downloaded by every user.
+    zopflipng -y -m "$tmp/$zoom/$name" "$tmp/$zoom/$name" >/dev/null
+    mv "$tmp/$zoom/$name" "$dir/$name"
+    log "${zoom}x $name $(stat -c %s "$dir/$name") bytes"
+  done
 done <<<"$pictures"
 
 # The record of what the committed pictures were made from.

@@ -1,12 +1,14 @@
 #include "windows/PromptWnd.h"
 
 #include "ui/controls/ControlUI.h"
+#include "windows/ScaleReport.h"
 #include "windows/WindowStyle.h"
 
 using namespace SkinUI;
 
 void PromptWnd::OnInitialized()
 {
+    LogWindowScale("prompt", GetManager());
     text = GetManager().FindByName(L"text");
     if (text != nullptr) text->SetText(message);
     // An alert to a screen reader, named with its message.

@@ -4,6 +4,7 @@
 #include "ui/controls/LabelUI.h"
 #include "windows/BoxName.h"
 #include "ui/controls/ControlUI.h"
+#include "windows/ScaleReport.h"
 #include "windows/WindowStyle.h"
 
 using namespace SkinUI;
@@ -13,6 +14,8 @@ int SystemMessageBox(const wchar_t* text, const wchar_t* title) { return Message
 }  // namespace
 
 SetNameWnd::MessageBoxFn SetNameWnd::s_messageBox = SystemMessageBox;
+
+void SetNameWnd::OnInitialized() { LogWindowScale("name", GetManager()); }
 
 void SetNameWnd::HandleNotify(TUINotify& notify)
 {

@@ -19,6 +19,7 @@ public:
     LRESULT FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     // Enter is 立即安装; Escape closes as in every skinned window.
     bool HandleDefaultKey(WPARAM key) override;
+    void OnInitialized() override;
 
     // Test seam: the invalid-name message box (MessageBoxW by default).
     using MessageBoxFn = int (*)(const wchar_t* text, const wchar_t* title);

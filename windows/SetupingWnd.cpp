@@ -19,6 +19,7 @@
 #include "windows/InstalledProgram.h"
 #include "install/NameFile.h"
 #include "windows/PromptWnd.h"
+#include "windows/ScaleReport.h"
 #include "windows/SetNameWnd.h"
 #include "windows/WindowStyle.h"
 
@@ -96,6 +97,7 @@ bool SetupingWnd::WaitForSequenceEnd(DWORD timeoutMs)
 void SetupingWnd::OnInitialized()
 {
     CUIManager& manager = GetManager();
+    LogWindowScale("wizard", manager);
     lblProgress = manager.FindByName(L"lblProgress");
     if (lblProgress != nullptr) progressStart = lblProgress->GetBkImage();
     txtPercentage = manager.FindByName(L"txtPercentage");
@@ -324,8 +326,9 @@ void SetupingWnd::ShowProgress(double percent)
     // Progress again: whatever went wrong is behind us.
     if (percent > 0) ShowStatus(kInstallingText);
     if (lblProgress == nullptr) return;
-    const RECT& pos = lblProgress->GetPos();
-    int width = static_cast<int>(percent / 100.0 * (pos.right - pos.left));
+    // In the skin's logical pixels, as the picture string is: the drawing
+    // scales both to the window's DPI.
+    int width = static_cast<int>(percent / 100.0 * lblProgress->GetFixedWidth());
     // 0 is a pass starting again: the strip goes back to its start.
     lblProgress->SetBkImage(width > 0 ? ProgressImage(width) : progressStart);
     lblProgress->Invalidate();

@@ -38,6 +38,10 @@ TEST(InstallExe, CarriesManifestIconAndVersion)
     EXPECT_NE(text.find("level=\"requireAdministrator\""), std::string::npos);
     EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
+    // Wine ignores both DPI entries, so only the file can show them: without
+    // them Windows would stretch the scaled windows a second time.
+    EXPECT_NE(text.find("SMI/2005/WindowsSettings\">true/pm</dpiAware>"), std::string::npos);
+    EXPECT_NE(text.find("SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
     EXPECT_NE(FindResourceW(exe, MAKEINTRESOURCEW(107), MAKEINTRESOURCEW(14)), nullptr);  // RT_GROUP_ICON
     FreeLibrary(exe);
 

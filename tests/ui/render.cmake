@@ -1,4 +1,5 @@
 box_test(ui_render_attr_test HOST SOURCES render/ImageAttrTest.cpp LIBS skinui_image_attr)
+box_test(ui_render_resample_test HOST SOURCES render/AreaResampleTest.cpp LIBS skinui_area_resample)
 
 if(NOT BOX_HOST_ONLY)
   box_test(ui_render_image_test SOURCES render/RenderImageTest.cpp render/RenderTest.rc

@@ -231,4 +231,13 @@ void CButtonUI::PaintStatusImage(HDC dc)
     DrawImage(dc, m_foreImage);
 }
 
+void CButtonUI::ScaleChanged()
+{
+    for (CImageSlot* slot : {&m_normalImage, &m_hotImage, &m_hotForeImage, &m_pushedImage, &m_pushedForeImage,
+                             &m_focusedImage, &m_disabledImage, &m_fiveStatusImage}) {
+        slot->Forget();
+    }
+    CLabelUI::ScaleChanged();
+}
+
 }  // namespace SkinUI

@@ -29,6 +29,7 @@ public:
     void SetAttr(const wchar_t* name, const wchar_t* value) override;
     void PaintText(HDC dc) override;
     void PaintStatusImage(HDC dc) override;
+    void ScaleChanged() override;
 
     // The state bits that apply now (focus and enabled included).
     UINT GetButtonState() const;

@@ -114,11 +114,12 @@ void CContainerUI::SetChildVAlign(int align)
 
 RECT CContainerUI::InnerRect() const
 {
+    const DpiScale& scale = GetScale();
     RECT inner = m_rcItem;
-    inner.left += m_inset.left;
-    inner.top += m_inset.top;
-    inner.right -= m_inset.right;
-    inner.bottom -= m_inset.bottom;
+    inner.left += scale.Scale(m_inset.left);
+    inner.top += scale.Scale(m_inset.top);
+    inner.right -= scale.Scale(m_inset.right);
+    inner.bottom -= scale.Scale(m_inset.bottom);
     return inner;
 }
 
@@ -153,6 +154,7 @@ void CContainerUI::PlaceFloatingChildren()
 void CContainerUI::ArrangeStack(StackLayout::Axis axis, StackLayout::CrossAlign align)
 {
     if (m_items.empty()) return;
+    const DpiScale& scale = GetScale();
     std::vector<CControlUI*> stacked;
     std::vector<StackLayout::Child> children;
     for (CControlUI* item : m_items) {
@@ -163,20 +165,22 @@ void CContainerUI::ArrangeStack(StackLayout::Axis axis, StackLayout::CrossAlign 
         }
         StackLayout::Child child;
         RECT padding = item->GetPadding();
-        child.padding = {padding.left, padding.top, padding.right, padding.bottom};
-        child.fixedWidth = item->GetFixedWidth();
-        child.fixedHeight = item->GetFixedHeight();
-        child.minWidth = item->GetMinWidth();
-        child.maxWidth = item->GetMaxWidth();
-        child.minHeight = item->GetMinHeight();
-        child.maxHeight = item->GetMaxHeight();
+        child.padding = {scale.Scale(padding.left), scale.Scale(padding.top), scale.Scale(padding.right),
+                         scale.Scale(padding.bottom)};
+        child.fixedWidth = scale.Scale(item->GetFixedWidth());
+        child.fixedHeight = scale.Scale(item->GetFixedHeight());
+        child.minWidth = scale.Scale(item->GetMinWidth());
+        child.maxWidth = scale.Scale(item->GetMaxWidth());
+        child.minHeight = scale.Scale(item->GetMinHeight());
+        child.maxHeight = scale.Scale(item->GetMaxHeight());
         children.push_back(child);
         stacked.push_back(item);
     }
     if (stacked.empty()) return;
     RECT inner = InnerRect();
     StackLayout::Result result = StackLayout::Arrange(
-        axis, StackLayout::Rect{inner.left, inner.top, inner.right, inner.bottom}, children, m_childPadding, align,
+        axis, StackLayout::Rect{inner.left, inner.top, inner.right, inner.bottom}, children,
+        scale.Scale(m_childPadding), align,
         [&](int index, StackLayout::Size available) {
             SIZE size = stacked[index]->MeasureSize(SIZE{available.cx, available.cy});
             return StackLayout::Size{size.cx, size.cy};
@@ -198,12 +202,13 @@ void CContainerUI::PlaceAt(RECT rect, bool invalidate)
             item->PlaceAt(item->FloatRectIn(m_rcItem), false);
             continue;
         }
+        const DpiScale& scale = GetScale();
         int width = inner.right - inner.left;
         int height = inner.bottom - inner.top;
-        if (width < item->GetMinWidth()) width = item->GetMinWidth();
-        if (width > item->GetMaxWidth()) width = item->GetMaxWidth();
-        if (height < item->GetMinHeight()) height = item->GetMinHeight();
-        if (height > item->GetMaxHeight()) height = item->GetMaxHeight();
+        if (width < scale.Scale(item->GetMinWidth())) width = scale.Scale(item->GetMinWidth());
+        if (width > scale.Scale(item->GetMaxWidth())) width = scale.Scale(item->GetMaxWidth());
+        if (height < scale.Scale(item->GetMinHeight())) height = scale.Scale(item->GetMinHeight());
+        if (height > scale.Scale(item->GetMaxHeight())) height = scale.Scale(item->GetMaxHeight());
         item->PlaceAt(RECT{inner.left, inner.top, inner.left + width, inner.top + height}, false);
     }
 }

@@ -108,9 +108,27 @@ bool CControlUI::Trigger() { return IsVisible() && IsEnabled(); }
 void CControlUI::AttachManager(CUIManager* manager, CControlUI* parent, bool init)
 {
     if (m_cover != nullptr) m_cover->AttachManager(manager, this, init);
+    const bool rescale = manager != m_manager && manager != nullptr && !manager->GetScale().IsBase();
     m_manager = manager;
     m_parent = parent;
+    if (rescale) ScaleChanged();
     if (init) Init();
+}
+
+const DpiScale& CControlUI::GetScale() const
+{
+    static const DpiScale base;
+    return m_manager != nullptr ? m_manager->GetScale() : base;
+}
+
+void CControlUI::ScaleChanged()
+{
+    const DpiScale& scale = GetScale();
+    m_borderSize.Apply(scale);
+    m_borderRound.Apply(scale);
+    m_bkImage.Forget();
+    m_foreImage.Forget();
+    NeedUpdate();
 }
 
 void CControlUI::SetCover(CControlUI* cover)
@@ -145,13 +163,16 @@ RECT CControlUI::GetRelativePos() const
 
 RECT CControlUI::FloatRectIn(const RECT& parentPos) const
 {
+    const DpiScale& scale = GetScale();
     int width = parentPos.right - parentPos.left;
     int height = parentPos.bottom - parentPos.top;
+    // Edges are scaled, not the width: floating neighbours that meet in the
+    // skin meet on screen.
     RECT rect;
-    rect.left = static_cast<LONG>(width * m_floatPercent[0]) + m_fixedXY.cx;
-    rect.top = static_cast<LONG>(height * m_floatPercent[1]) + m_fixedXY.cy;
-    rect.right = m_fixedWidth + static_cast<LONG>(width * m_floatPercent[2]) + m_fixedXY.cx;
-    rect.bottom = m_fixedHeight + static_cast<LONG>(height * m_floatPercent[3]) + m_fixedXY.cy;
+    rect.left = static_cast<LONG>(width * m_floatPercent[0]) + scale.Scale(m_fixedXY.cx);
+    rect.top = static_cast<LONG>(height * m_floatPercent[1]) + scale.Scale(m_fixedXY.cy);
+    rect.right = static_cast<LONG>(width * m_floatPercent[2]) + scale.Scale(m_fixedXY.cx + m_fixedWidth);
+    rect.bottom = static_cast<LONG>(height * m_floatPercent[3]) + scale.Scale(m_fixedXY.cy + m_fixedHeight);
     ::OffsetRect(&rect, parentPos.left, parentPos.top);
     return rect;
 }
@@ -163,16 +184,23 @@ void CControlUI::PlaceAt(RECT rect, bool invalidate)
 
     if (m_float && m_parent != nullptr) {
         // Keep the fixed geometry in step with where the control ended up,
-        // so the next layout of the parent puts it at the same place.
+        // so the next layout of the parent puts it at the same place. The
+        // parent's own layout already places it there: converting its
+        // device pixels back to logical ones could only add rounding.
         const RECT& parent = m_parent->GetPos();
-        int width = parent.right - parent.left;
-        int height = parent.bottom - parent.top;
-        RECT relative = rect;
-        ::OffsetRect(&relative, -parent.left, -parent.top);
-        m_fixedXY.cx = relative.left - static_cast<LONG>(width * m_floatPercent[0]);
-        m_fixedXY.cy = relative.top - static_cast<LONG>(height * m_floatPercent[1]);
-        m_fixedWidth = relative.right - static_cast<LONG>(width * m_floatPercent[2]) - m_fixedXY.cx;
-        m_fixedHeight = relative.bottom - static_cast<LONG>(height * m_floatPercent[3]) - m_fixedXY.cy;
+        RECT placed = FloatRectIn(parent);
+        if (!::EqualRect(&placed, &rect)) {
+            const DpiScale& scale = GetScale();
+            int width = parent.right - parent.left;
+            int height = parent.bottom - parent.top;
+            RECT relative = rect;
+            ::OffsetRect(&relative, -parent.left, -parent.top);
+            m_fixedXY.cx = scale.Unscale(relative.left - static_cast<LONG>(width * m_floatPercent[0]));
+            m_fixedXY.cy = scale.Unscale(relative.top - static_cast<LONG>(height * m_floatPercent[1]));
+            m_fixedWidth = scale.Unscale(relative.right - static_cast<LONG>(width * m_floatPercent[2])) - m_fixedXY.cx;
+            m_fixedHeight =
+                scale.Unscale(relative.bottom - static_cast<LONG>(height * m_floatPercent[3])) - m_fixedXY.cy;
+        }
     }
 
     RECT old = m_rcItem;
@@ -204,8 +232,11 @@ void CControlUI::PlaceAt(RECT rect, bool invalidate)
             m_cover->PlaceAt(m_cover->FloatRectIn(m_rcItem), false);
         } else {
             RECT cover = m_rcItem;
-            cover.right = cover.left + Clamp(GetWidth(), m_cover->GetMinWidth(), m_cover->GetMaxWidth());
-            cover.bottom = cover.top + Clamp(GetHeight(), m_cover->GetMinHeight(), m_cover->GetMaxHeight());
+            const DpiScale& scale = GetScale();
+            cover.right = cover.left + Clamp(GetWidth(), scale.Scale(m_cover->GetMinWidth()),
+                                             scale.Scale(m_cover->GetMaxWidth()));
+            cover.bottom = cover.top + Clamp(GetHeight(), scale.Scale(m_cover->GetMinHeight()),
+                                             scale.Scale(m_cover->GetMaxHeight()));
             m_cover->PlaceAt(cover, false);
         }
     }
@@ -518,7 +549,11 @@ void CControlUI::SetCustomAttr(const wchar_t* name, const wchar_t* value)
     m_customAttrs[name] = value;
 }
 
-SIZE CControlUI::MeasureSize(SIZE available) { return SIZE{m_fixedWidth, m_fixedHeight}; }
+SIZE CControlUI::MeasureSize(SIZE available)
+{
+    const DpiScale& scale = GetScale();
+    return SIZE{scale.Scale(m_fixedWidth), scale.Scale(m_fixedHeight)};
+}
 
 void CControlUI::NeedUpdate()
 {
@@ -711,7 +746,7 @@ void CControlUI::SetFocusBorderColor(DWORD color)
 
 void CControlUI::SetBorderSize(const RECT& size)
 {
-    m_borderSize = size;
+    m_borderSize.Set(size, GetScale());
     Invalidate();
 }
 
@@ -723,7 +758,7 @@ void CControlUI::SetBorderStyle(int style)
 
 void CControlUI::SetBorderRound(SIZE round)
 {
-    m_borderRound = round;
+    m_borderRound.Set(round, GetScale());
     Invalidate();
 }
 
@@ -736,8 +771,11 @@ void CControlUI::SetImageAttr(CImageSlot& image, const wchar_t* value)
     if (m_manager != nullptr) {
         DrawImageInfo(nullptr, &m_manager->GetImageTable(), m_rcItem, m_rcItem, info);
         if (info.image != nullptr && m_float && m_fixedWidth == 0 && m_fixedHeight == 0) {
-            SetFixedWidth(info.image->width);
-            SetFixedHeight(info.image->height);
+            // Fixed sizes are logical: the picture's own, not its pixels at
+            // this window's scale.
+            DpiScale art(info.image->dpi);
+            SetFixedWidth(art.Unscale(info.image->width));
+            SetFixedHeight(art.Unscale(info.image->height));
         }
     }
     Invalidate();
@@ -753,7 +791,7 @@ bool CControlUI::DrawImage(HDC dc, CImageSlot& image, const RECT* dest, BYTE fad
     uint8_t savedFade = info.fade;
     if (dest != nullptr) info.dest = ImageRect{dest->left, dest->top, dest->right, dest->bottom};
     if (fade != 255) info.fade = static_cast<uint8_t>(info.fade * fade / 255);
-    bool drawn = DrawImageInfo(dc, &m_manager->GetImageTable(), m_rcItem, m_rcPaint, info);
+    bool drawn = DrawImageInfo(dc, &m_manager->GetImageTable(), m_rcItem, m_rcPaint, info, dest != nullptr);
     info.dest = savedDest;
     info.fade = savedFade;
     return drawn;

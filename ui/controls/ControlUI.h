@@ -14,12 +14,48 @@
 
 #include "ui/controls/ImageSlot.h"
 #include "ui/core/Delegate.h"
+#include "ui/core/DpiScale.h"
 #include "ui/core/UIInterfaces.h"
 #include "ui/core/UIString.h"
 
 namespace SkinUI {
 
 class CUIManager;
+
+// A rectangle of lengths (a padding, border widths) that the skin gives in
+// logical pixels, kept together with its device pixels at the control's
+// scale: painting reads the RECT fields, which are the device ones.
+struct ScaledRect : RECT {
+    ScaledRect() : RECT{0, 0, 0, 0} {}
+    RECT logical = {0, 0, 0, 0};
+    void Set(const RECT& value, const DpiScale& scale)
+    {
+        logical = value;
+        Apply(scale);
+    }
+    void Apply(const DpiScale& scale)
+    {
+        left = scale.Scale(logical.left);
+        top = scale.Scale(logical.top);
+        right = scale.Scale(logical.right);
+        bottom = scale.Scale(logical.bottom);
+    }
+};
+
+struct ScaledSize : SIZE {
+    ScaledSize() : SIZE{0, 0} {}
+    SIZE logical = {0, 0};
+    void Set(const SIZE& value, const DpiScale& scale)
+    {
+        logical = value;
+        Apply(scale);
+    }
+    void Apply(const DpiScale& scale)
+    {
+        cx = scale.Scale(logical.cx);
+        cy = scale.Scale(logical.cy);
+    }
+};
 
 // A predicate for SearchTree: returns the control to stop at, or null.
 using FindControlProc = CControlUI* (*)(CControlUI* control, void* data);
@@ -56,6 +92,14 @@ public:
     virtual void SetText(const wchar_t* text);
 
     // --- geometry --------------------------------------------------------
+    // Positions (GetPos) are device pixels of the window; the fixed sizes,
+    // paddings and float positions below are the skin's logical pixels, and
+    // the layout scales them by the window's DPI (GetScale).
+    const DpiScale& GetScale() const;
+    // The window's scale changed (or the control joined a window): device
+    // lengths are computed again and pictures let go, to be loaded at the
+    // new scale. Not recursive: the manager visits every control.
+    virtual void ScaleChanged();
     virtual const RECT& GetPos() const { return m_rcItem; }
     virtual RECT GetRelativePos() const;
     virtual RECT GetClientPos() const { return m_rcItem; }
@@ -180,11 +224,11 @@ public:
     void SetBorderColor(DWORD color);
     DWORD GetFocusBorderColor() const { return m_focusBorderColor; }
     void SetFocusBorderColor(DWORD color);
-    RECT GetBorderSize() const { return m_borderSize; }
+    RECT GetBorderSize() const { return m_borderSize.logical; }
     void SetBorderSize(const RECT& size);
     int GetBorderStyle() const { return m_borderStyle; }
     void SetBorderStyle(int style);
-    SIZE GetBorderRound() const { return m_borderRound; }
+    SIZE GetBorderRound() const { return m_borderRound.logical; }
     void SetBorderRound(SIZE round);
     bool IsColorHSL() const { return m_colorHSL; }
     void SetColorHSL(bool hsl) { m_colorHSL = hsl; }
@@ -252,8 +296,8 @@ protected:
     DWORD m_borderColor = 0;
     DWORD m_focusBorderColor = 0;
     int m_borderStyle = PS_SOLID;
-    SIZE m_borderRound = {0, 0};
-    RECT m_borderSize = {0, 0, 0, 0};
+    ScaledSize m_borderRound;
+    ScaledRect m_borderSize;
     bool m_colorHSL = false;
 
     RECT m_rcPaint = {0, 0, 0, 0};

@@ -305,7 +305,7 @@ LRESULT CEditWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 CEditUI::CEditUI()
 {
-    m_textPadding = {4, 3, 4, 3};
+    m_textPadding.Set(RECT{4, 3, 4, 3}, GetScale());
     m_bkColor = 0xFFFFFFFF;
 }
 
@@ -377,6 +377,17 @@ void CEditUI::SetEnabled(bool enabled)
     CLabelUI::SetEnabled(enabled);
     if (!enabled) m_state = 0;
     if (HWND window = GetNativeWindow()) ::EnableWindow(window, enabled);
+}
+
+void CEditUI::ScaleChanged()
+{
+    for (CImageSlot* slot : {&m_normalImage, &m_hotImage, &m_focusedImage, &m_disabledImage}) slot->Forget();
+    CLabelUI::ScaleChanged();
+    // The native window takes the font made for the new scale; the layout
+    // that follows moves it.
+    if (HWND window = GetNativeWindow()) {
+        ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(m_manager->GetFont(m_font)), TRUE);
+    }
 }
 
 void CEditUI::SetVisible(bool visible)

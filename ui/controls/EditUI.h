@@ -77,6 +77,7 @@ public:
     void SetText(const wchar_t* text) override;
     void SetEnabled(bool enabled = true) override;
     void SetVisible(bool visible = true) override;
+    void ScaleChanged() override;
     void SetInternVisible(bool visible = true) override;
     void PlaceAt(RECT rect, bool invalidate = true) override;
     void HandleEvent(TUIEvent& event) override;

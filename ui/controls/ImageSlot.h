@@ -13,6 +13,13 @@ public:
     bool IsEmpty() const { return m_info.attrString.IsEmpty(); }
     bool HasPicture() const { return m_info.image != nullptr; }
     ImageDrawInfo& Info() { return m_info; }
+    // Lets go of the picture: the next paint loads it again, at the window's
+    // scale of that moment.
+    void Forget()
+    {
+        m_info.image = nullptr;
+        m_info.loadAttempted = false;
+    }
     const ImageDrawInfo& Info() const { return m_info; }
 
 private:

@@ -61,9 +61,16 @@ void CLabelUI::SetFont(int index)
     Invalidate();
 }
 
+void CLabelUI::ScaleChanged()
+{
+    m_textPadding.Apply(GetScale());
+    InvalidateMeasure();
+    CControlUI::ScaleChanged();
+}
+
 void CLabelUI::SetTextPadding(const RECT& padding)
 {
-    m_textPadding = padding;
+    m_textPadding.Set(padding, GetScale());
     InvalidateMeasure();
     Invalidate();
 }

@@ -42,6 +42,7 @@ public:
     DWORD GetDisabledTextColor() const { return m_disabledTextColor; }
     void SetFont(int index);
     int GetFont() const { return m_font; }
+    // Device pixels at the control's scale (the skin's value scaled).
     RECT GetTextPadding() const { return m_textPadding; }
     void SetTextPadding(const RECT& padding);
     bool IsShowHtml() const { return m_showHtml; }
@@ -49,6 +50,7 @@ public:
     const TTextEffects& GetTextEffects() const { return m_effects; }
 
     SIZE MeasureSize(SIZE available) override;
+    void ScaleChanged() override;
     void HandleEvent(TUIEvent& event) override;
     void SetAttr(const wchar_t* name, const wchar_t* value) override;
     void PaintText(HDC dc) override;
@@ -64,7 +66,7 @@ protected:
     DWORD m_disabledTextColor = 0;
     int m_font = -1;
     UINT m_textStyle = DT_VCENTER | DT_SINGLELINE;
-    RECT m_textPadding = {0, 0, 0, 0};
+    ScaledRect m_textPadding;
     bool m_showHtml = false;
     TTextEffects m_effects;
 

@@ -31,6 +31,20 @@ CContainerUI* MovingContainer::HolderOf(CControlUI* item) const
     return nullptr;
 }
 
+void MovingContainer::ScaleChanged()
+{
+    for (CControlUI* item : m_items) {
+        if (HolderOf(item) != nullptr) continue;
+        item->SearchTree(
+            [](CControlUI* control, void*) -> CControlUI* {
+                control->ScaleChanged();
+                return nullptr;
+            },
+            nullptr, UIFIND_ALL);
+    }
+    CContainerUI::ScaleChanged();
+}
+
 void MovingContainer::AddItem(CControlUI* item)
 {
     if (item != nullptr) m_items.push_back(item);

@@ -42,6 +42,9 @@ public:
     // belongs to the panel that holds it.
     void AddItem(CControlUI* item);
     void Start();
+    // Slides waiting outside the panels are not in the tree: they hear of
+    // a new scale from here.
+    void ScaleChanged() override;
     void ResetPanels();
     void OnMoveTimer();
     void OnSwitchTimer();

@@ -170,9 +170,16 @@ void CRichEditUI::SetTextColor(DWORD color)
     ApplySettings();
 }
 
+void CRichEditUI::ScaleChanged()
+{
+    m_textPadding.Apply(GetScale());
+    ApplySettings();  // the font, made again for the scale
+    CControlUI::ScaleChanged();
+}
+
 void CRichEditUI::SetTextPadding(const RECT& padding)
 {
-    m_textPadding = padding;
+    m_textPadding.Set(padding, GetScale());
     if (m_host != nullptr) m_host->SetClientRect(EngineRect());
     Invalidate();
 }

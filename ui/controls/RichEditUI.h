@@ -34,6 +34,7 @@ public:
     void SetText(const wchar_t* text) override;
     void DoInit() override;
     void PlaceAt(RECT rect, bool invalidate = true) override;
+    void ScaleChanged() override;
     void HandleEvent(TUIEvent& event) override;
     void SetAttr(const wchar_t* name, const wchar_t* value) override;
     void PaintText(HDC dc) override;
@@ -50,6 +51,7 @@ public:
     int GetFont() const { return m_font; }
     void SetTextColor(DWORD color);
     DWORD GetTextColor() const { return m_textColor; }
+    // Device pixels at the control's scale (the skin's value scaled).
     RECT GetTextPadding() const { return m_textPadding; }
     void SetTextPadding(const RECT& padding);
     DWORD GetStyle() const { return m_style; }
@@ -77,7 +79,7 @@ private:
     bool m_rich = true;
     int m_font = -1;
     DWORD m_textColor = 0;
-    RECT m_textPadding = {0, 0, 0, 0};
+    ScaledRect m_textPadding;
     bool m_caretBlinkOn = true;
 };
 

@@ -41,7 +41,11 @@ CUIManagerShared::CUIManagerShared()
     logFont.lfCharSet = DEFAULT_CHARSET;
     defaultFont.font.Reset(::CreateFontIndirectW(&logFont));
     defaultFont.face = logFont.lfFaceName;
-    defaultFont.size = logFont.lfHeight < 0 ? -logFont.lfHeight : logFont.lfHeight;
+    // The stock font is made for the screen's DPI: its logical size is that
+    // height at 96, so a window at another scale makes it again to measure.
+    defaultFont.height = logFont.lfHeight < 0 ? -logFont.lfHeight : logFont.lfHeight;
+    defaultFont.dpi = CUIManager::SystemDpi(nullptr);
+    defaultFont.size = ::MulDiv(defaultFont.height, kBaseDpi, defaultFont.dpi);
     defaultFont.bold = logFont.lfWeight >= FW_BOLD;
     defaultFont.underline = logFont.lfUnderline != 0;
     defaultFont.italic = logFont.lfItalic != 0;
@@ -158,8 +162,63 @@ CUIString CUIManager::ExpandLanguageText(const wchar_t* text)
 
 // --- window ------------------------------------------------------------------
 
+int CUIManager::SystemDpi(HWND window)
+{
+    using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
+    static const GetDpiForWindowProc getDpiForWindow =
+        SystemFunction<GetDpiForWindowProc>(L"user32.dll", "GetDpiForWindow");
+    if (window != nullptr && getDpiForWindow != nullptr) {
+        UINT dpi = getDpiForWindow(window);
+        if (dpi > 0) return static_cast<int>(dpi);
+    }
+    HDC screen = ::GetDC(nullptr);
+    int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSX) : kBaseDpi;
+    if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kBaseDpi;
+}
+
+void CUIManager::SetDpi(int dpi, bool keepWindowSize)
+{
+    if (dpi <= 0) dpi = kBaseDpi;
+    if (dpi == m_scale.Dpi()) return;
+    m_scale = DpiScale(dpi);
+    m_images.SetDpi(dpi);
+    for (auto& entry : m_fonts) RefreshFont(*entry.second);
+    if (m_defaultFont) RefreshFont(*m_defaultFont);
+    m_layeredImageInfo.Reset();
+    if (!m_layeredImage.IsEmpty()) LoadLayeredPicture();
+    m_layeredChanged = true;
+    ReleaseOffscreen();
+    if (m_root != nullptr) {
+        m_root->SearchTree(
+            [](CControlUI* control, void*) -> CControlUI* {
+                control->ScaleChanged();
+                return nullptr;
+            },
+            nullptr, UIFIND_ALL);
+        m_root->NeedUpdate();
+    }
+    if (!keepWindowSize && m_window != nullptr && m_initialSize.cx > 0 && m_initialSize.cy > 0) {
+        ::SetWindowPos(m_window, nullptr, 0, 0, m_scale.Scale(m_initialSize.cx), m_scale.Scale(m_initialSize.cy),
+                       SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+    InvalidateWindow();
+}
+
+std::vector<std::pair<int, int>> CUIManager::FontHeights()
+{
+    std::map<int, int> heights;
+    for (auto& entry : CUIManagerShared::Get().sharedFonts) heights[entry.first] = 0;
+    for (auto& entry : m_fonts) heights[entry.first] = 0;
+    for (auto& entry : heights) entry.second = GetFontInfo(entry.first)->height;
+    return {heights.begin(), heights.end()};
+}
+
 void CUIManager::BindWindow(HWND window, const wchar_t* name)
 {
+    m_systemDpi = window != nullptr ? SystemDpi(window) : kBaseDpi;
+    m_scale = DpiScale(m_systemDpi);
+    m_images.SetDpi(m_systemDpi);
     RemoveAllTimers();
     m_presenter.reset();
     if (m_paintDC != nullptr) ::ReleaseDC(m_window, m_paintDC);
@@ -220,9 +279,19 @@ void CUIManager::SetInitialSize(int cx, int cy)
 {
     m_initialSize = {cx, cy};
     // Before the tree is attached (the skin's root element is being read),
-    // the window takes the size at once.
+    // the window takes the size at once: scaled, but never past the work
+    // area of its monitor (the scale is lowered until it fits).
     if (m_root == nullptr && m_window != nullptr) {
-        ::SetWindowPos(m_window, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof(monitor);
+        int dpi = m_systemDpi;
+        if (::GetMonitorInfoW(::MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            dpi = DpiScale::FitDpi(m_systemDpi, cx, cy, monitor.rcWork.right - monitor.rcWork.left,
+                                   monitor.rcWork.bottom - monitor.rcWork.top);
+        }
+        SetDpi(dpi, true);
+        ::SetWindowPos(m_window, nullptr, 0, 0, m_scale.Scale(cx), m_scale.Scale(cy),
+                       SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     }
 }
 
@@ -839,7 +908,8 @@ void CUIManager::MeasureFont(TFontInfo& info)
     ::GetTextMetricsW(m_paintDC, &info.metrics);
 }
 
-static std::unique_ptr<TFontInfo> MakeFont(const wchar_t* face, int size, bool bold, bool underline, bool italic)
+static std::unique_ptr<TFontInfo> MakeFont(const wchar_t* face, int size, bool bold, bool underline, bool italic,
+                                           int dpi)
 {
     LOGFONTW logFont = {};
     ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
@@ -849,7 +919,8 @@ static std::unique_ptr<TFontInfo> MakeFont(const wchar_t* face, int size, bool b
         logFont.lfFaceName[LF_FACESIZE - 1] = L'\0';
     }
     logFont.lfCharSet = DEFAULT_CHARSET;
-    logFont.lfHeight = -size;
+    // Sizes are logical pixels (character height), scaled like the layout.
+    logFont.lfHeight = -::MulDiv(size, dpi, kBaseDpi);
     // Bold is FW_BOLD: raising the GUI font's 400 by 700 would leave the
     // 0..1000 range that LOGFONT allows.
     if (bold) logFont.lfWeight = FW_BOLD;
@@ -861,6 +932,8 @@ static std::unique_ptr<TFontInfo> MakeFont(const wchar_t* face, int size, bool b
     info->font.Reset(handle);
     info->face = logFont.lfFaceName;
     info->size = size;
+    info->dpi = dpi;
+    info->height = -logFont.lfHeight;
     info->bold = bold;
     info->underline = underline;
     info->italic = italic;
@@ -870,7 +943,7 @@ static std::unique_ptr<TFontInfo> MakeFont(const wchar_t* face, int size, bool b
 HFONT CUIManager::RegisterFont(int id, const wchar_t* face, int size, bool bold, bool underline, bool italic,
                                bool shared)
 {
-    std::unique_ptr<TFontInfo> info = MakeFont(face, size, bold, underline, italic);
+    std::unique_ptr<TFontInfo> info = MakeFont(face, size, bold, underline, italic, GetDpi());
     if (!info) return nullptr;
     MeasureFont(*info);
     HFONT handle = info->font.Get();
@@ -881,7 +954,7 @@ HFONT CUIManager::RegisterFont(int id, const wchar_t* face, int size, bool bold,
 
 HFONT CUIManager::SetBaseFont(const wchar_t* face, int size, bool bold, bool underline, bool italic, bool shared)
 {
-    std::unique_ptr<TFontInfo> info = MakeFont(face, size, bold, underline, italic);
+    std::unique_ptr<TFontInfo> info = MakeFont(face, size, bold, underline, italic, GetDpi());
     if (!info) return nullptr;
     MeasureFont(*info);
     HFONT handle = info->font.Get();
@@ -890,6 +963,8 @@ HFONT CUIManager::SetBaseFont(const wchar_t* face, int size, bool bold, bool und
         target.font = std::move(info->font);
         target.face = info->face;
         target.size = info->size;
+        target.dpi = info->dpi;
+        target.height = info->height;
         target.bold = info->bold;
         target.underline = info->underline;
         target.italic = info->italic;
@@ -910,9 +985,24 @@ TFontInfo* CUIManager::FindFontEntry(int id)
     return nullptr;
 }
 
+void CUIManager::RefreshFont(TFontInfo& info)
+{
+    if (info.dpi == GetDpi() && info.font) return;
+    // Shared fonts follow the window that asks: windows of one process sit
+    // at one scale unless they straddle monitors.
+    std::unique_ptr<TFontInfo> made = MakeFont(info.face, info.size, info.bold, info.underline, info.italic, GetDpi());
+    if (!made) return;
+    info.font = std::move(made->font);
+    info.dpi = made->dpi;
+    info.height = made->height;
+    info.metrics = TEXTMETRICW{};
+    MeasureFont(info);
+}
+
 const TFontInfo* CUIManager::GetDefaultFontInfo()
 {
     TFontInfo* info = m_defaultFont ? m_defaultFont.get() : &CUIManagerShared::Get().defaultFont;
+    RefreshFont(*info);
     if (info->metrics.tmHeight == 0) MeasureFont(*info);
     return info;
 }
@@ -921,6 +1011,7 @@ const TFontInfo* CUIManager::GetFontInfo(int id)
 {
     TFontInfo* info = FindFontEntry(id);
     if (info == nullptr) return GetDefaultFontInfo();
+    RefreshFont(*info);
     // A shared font registered by another window, or before this one had
     // a DC, is measured on first use.
     if (info->metrics.tmHeight == 0) MeasureFont(*info);

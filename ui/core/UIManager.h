@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ui/core/DpiScale.h"
 #include "ui/core/GdiHandles.h"
 #include "ui/core/LayeredPresenter.h"
 #include "ui/core/UIInterfaces.h"
@@ -33,7 +34,9 @@ class CAccessibleTree;
 struct TFontInfo {
     CFontHandle font;
     CUIString face;
-    int size = 0;
+    int size = 0;    // logical pixels, as the skin gives it
+    int dpi = 96;    // the scale the handle was made for
+    int height = 0;  // device pixels at that scale
     bool bold = false;
     bool underline = false;
     bool italic = false;
@@ -92,18 +95,44 @@ public:
     POINT GetLastMousePos() const { return m_lastMouse; }
     SIZE GetClientSize() const;
 
-    SIZE GetInitialSize() const { return m_initialSize; }
+    // --- scale -------------------------------------------------------------
+    // The window's scale: the skin's logical pixels times dpi / 96. Set from
+    // the window's DPI when it is bound, lowered where the window would not
+    // fit its monitor's work area, and changed by SetDpi.
+    const DpiScale& GetScale() const { return m_scale; }
+    int GetDpi() const { return m_scale.Dpi(); }
+    // The DPI the system gives `window`: GetDpiForWindow where the system
+    // has it, else the screen's LOGPIXELSX.
+    static int SystemDpi(HWND window);
+    // Lays the window out again at `dpi`: fonts made again, pictures loaded
+    // for the scale on their next paint, the window resized to its scaled
+    // size unless `keepWindowSize` (WM_DPICHANGED, whose suggested rectangle
+    // the caller takes).
+    void SetDpi(int dpi, bool keepWindowSize = false);
+    // Each font id this window can use (its own and the shared ones) with
+    // its height in device pixels at the window's scale, for the log.
+    std::vector<std::pair<int, int>> FontHeights();
+
+    // The window's geometry attributes: set in logical pixels, read in
+    // device pixels at the window's scale.
+    SIZE GetInitialSize() const { return ScaleSize(m_initialSize); }
     void SetInitialSize(int cx, int cy);
-    RECT GetSizeBox() const { return m_sizeBox; }
+    RECT GetSizeBox() const { return ScaleRect(m_sizeBox); }
     void SetSizeBox(const RECT& box) { m_sizeBox = box; }
-    RECT GetCaptionRect() const { return m_caption; }
+    RECT GetCaptionRect() const { return ScaleRect(m_caption); }
     void SetCaptionRect(const RECT& caption) { m_caption = caption; }
-    SIZE GetRoundCorner() const { return m_roundCorner; }
+    SIZE GetRoundCorner() const { return ScaleSize(m_roundCorner); }
     void SetRoundCorner(int cx, int cy) { m_roundCorner = {cx, cy}; }
-    SIZE GetMinInfo() const { return m_minInfo; }
+    SIZE GetMinInfo() const { return ScaleSize(m_minInfo); }
     void SetMinInfo(int cx, int cy);
-    SIZE GetMaxInfo() const { return m_maxInfo; }
+    SIZE GetMaxInfo() const { return ScaleSize(m_maxInfo); }
     void SetMaxInfo(int cx, int cy);
+    RECT ScaleRect(const RECT& logical) const
+    {
+        return RECT{m_scale.Scale(logical.left), m_scale.Scale(logical.top), m_scale.Scale(logical.right),
+                    m_scale.Scale(logical.bottom)};
+    }
+    SIZE ScaleSize(const SIZE& logical) const { return SIZE{m_scale.Scale(logical.cx), m_scale.Scale(logical.cy)}; }
     bool IsNoActivate() const { return m_noActivate; }
     void SetNoActivate(bool noActivate);
     bool IsShowDirty() const { return m_showDirty; }
@@ -313,6 +342,8 @@ private:
     void HideTooltip();
     TFontInfo* FindFontEntry(int id);
     void MeasureFont(TFontInfo& info);
+    // Makes the font again when it was made for another scale.
+    void RefreshFont(TFontInfo& info);
     static WORD MapKeyState();
 
     HWND m_window = nullptr;
@@ -368,6 +399,8 @@ private:
     SIZE m_initialSize = {0, 0};
     RECT m_sizeBox = {0, 0, 0, 0};
     RECT m_caption = {0, 0, 0, 0};
+    DpiScale m_scale;
+    int m_systemDpi = 96;  // before the fit to the work area
     SIZE m_roundCorner = {0, 0};
     BYTE m_opacity = 255;
     BYTE m_layeredOpacity = 255;

@@ -15,10 +15,10 @@ RECT CUIManager::LayoutRect() const
     RECT rect = {};
     ::GetClientRect(m_window, &rect);
     if (m_layered) {
-        rect.left += m_layeredInsets.left;
-        rect.top += m_layeredInsets.top;
-        rect.right -= m_layeredInsets.right;
-        rect.bottom -= m_layeredInsets.bottom;
+        rect.left += m_scale.Scale(m_layeredInsets.left);
+        rect.top += m_scale.Scale(m_layeredInsets.top);
+        rect.right -= m_scale.Scale(m_layeredInsets.right);
+        rect.bottom -= m_scale.Scale(m_layeredInsets.bottom);
     }
     return rect;
 }

@@ -211,7 +211,7 @@ void CUIManager::ShowTooltip(CControlUI* control, POINT point)
     }
     if (control->GetToolTipWidth() != m_lastTooltipWidth) {
         m_lastTooltipWidth = control->GetToolTipWidth();
-        ToolTip::SetMaxWidth(m_tooltipWindow, m_lastTooltipWidth);
+        ToolTip::SetMaxWidth(m_tooltipWindow, m_scale.Scale(m_lastTooltipWidth));
     }
     ToolTip::Show(m_tooltipWindow, m_window, control->GetPos(), text, point);
     m_tooltipControl = control;
@@ -370,10 +370,10 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     }
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        if (m_minInfo.cx > 0) info->ptMinTrackSize.x = m_minInfo.cx;
-        if (m_minInfo.cy > 0) info->ptMinTrackSize.y = m_minInfo.cy;
-        if (m_maxInfo.cx > 0) info->ptMaxTrackSize.x = m_maxInfo.cx;
-        if (m_maxInfo.cy > 0) info->ptMaxTrackSize.y = m_maxInfo.cy;
+        if (m_minInfo.cx > 0) info->ptMinTrackSize.x = m_scale.Scale(m_minInfo.cx);
+        if (m_minInfo.cy > 0) info->ptMinTrackSize.y = m_scale.Scale(m_minInfo.cy);
+        if (m_maxInfo.cx > 0) info->ptMaxTrackSize.x = m_scale.Scale(m_maxInfo.cx);
+        if (m_maxInfo.cy > 0) info->ptMaxTrackSize.y = m_scale.Scale(m_maxInfo.cy);
         break;
     }
     case WM_SIZE:

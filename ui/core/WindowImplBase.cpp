@@ -70,6 +70,7 @@ LRESULT WindowImplBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_MOUSEWHEEL: result = OnMouseWheel(message, wParam, lParam, handled); break;
     case WM_MOUSEHOVER: result = OnMouseHover(message, wParam, lParam, handled); break;
     case WM_SIZE: result = OnSize(message, wParam, lParam, handled); break;
+    case WM_DPICHANGED: result = OnDpiChanged(message, wParam, lParam, handled); break;
     case WM_CHAR: result = OnChar(message, wParam, lParam, handled); break;
     case WM_SYSCOMMAND: result = OnSysCommand(message, wParam, lParam, handled); break;
     case WM_KEYDOWN: result = OnKeyDown(message, wParam, lParam, handled); break;
@@ -212,6 +213,20 @@ LRESULT WindowImplBase::OnSize(UINT, WPARAM, LPARAM, bool& handled)
         if (region != nullptr && !::SetWindowRgn(m_hWnd, region, TRUE)) ::DeleteObject(region);
     }
     handled = false;
+    return 0;
+}
+
+LRESULT WindowImplBase::OnDpiChanged(UINT, WPARAM wParam, LPARAM lParam, bool&)
+{
+    // The window went to a monitor of another scale (or the user changed
+    // it): lay out at the new DPI, then take the rectangle the system
+    // suggests, which keeps the window where the user put it.
+    m_manager.SetDpi(HIWORD(wParam), true);
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested != nullptr) {
+        ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return 0;
 }
 

@@ -53,6 +53,7 @@ public:
     virtual LRESULT OnMouseWheel(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnMouseHover(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    virtual LRESULT OnDpiChanged(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnChar(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnSysCommand(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnCreate(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);

@@ -26,6 +26,11 @@ struct ImageData {
     std::unique_ptr<uint8_t[]> unadjustedPixels;
     int width = 0;
     int height = 0;
+    // The scale the pixels are for: width is the logical width * dpi / 96.
+    // `artDpi` is the set they were made from (96: the 1x pictures, 192:
+    // the 2x ones); both differ when the set was resampled to the scale.
+    int dpi = 96;
+    int artDpi = 96;
     bool hasAlpha = false;  // some pixel is not opaque, or was masked out
     bool keepUnadjusted = false;
     CUIString resourceType;  // as requested at load

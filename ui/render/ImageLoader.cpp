@@ -1,10 +1,14 @@
 #include "ui/render/ImageLoader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "ui/core/ResourceReader.h"
 #include "ui/core/ResourceSettings.h"
+#include "ui/core/DpiScale.h"
+#include "ui/render/AreaResample.h"
 #include "ui/render/ImageAttr.h"
 
 // The pictures are the program's own PNGs; nothing else needs decoding, and
@@ -94,7 +98,7 @@ std::unique_ptr<ImageData> CreateImageData(const uint8_t* rgba, int width, int h
     return image;
 }
 
-std::unique_ptr<ImageData> LoadImageData(const wchar_t* name, const wchar_t* type, uint32_t mask)
+std::unique_ptr<ImageData> LoadImageData(const wchar_t* name, const wchar_t* type, uint32_t mask, int dpi)
 {
     if (name == nullptr) return nullptr;
     if (type != nullptr && !IS_INTRESOURCE(name) && wcscmp(type, kColorImageType) == 0) {
@@ -105,13 +109,42 @@ std::unique_ptr<ImageData> LoadImageData(const wchar_t* name, const wchar_t* typ
     }
 
     std::vector<unsigned char> bytes;
-    if (!ReadBytes(name, type, bytes) || bytes.size() > 0x7FFFFFFF) return nullptr;
+    int artDpi = kBaseDpi;
+    if (dpi > kBaseDpi && type != nullptr) {
+        std::wstring doubleType(type);
+        doubleType += L"2X";
+        if (CResourceReader::ReadModuleResource(CResourceSettings::GetResourceModule(), name, doubleType.c_str(),
+                                                bytes)) {
+            artDpi = 2 * kBaseDpi;
+        }
+    }
+    if (artDpi == kBaseDpi && !ReadBytes(name, type, bytes)) return nullptr;
+    if (bytes.size() > 0x7FFFFFFF) return nullptr;
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, StbFree> rgba(
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4));
     if (!rgba) return nullptr;
     std::vector<unsigned char>().swap(bytes);
-    return CreateImageData(rgba.get(), width, height, mask);
+
+    std::unique_ptr<ImageData> image;
+    if (dpi == artDpi || dpi <= 0) {
+        image = CreateImageData(rgba.get(), width, height, mask);
+    } else {
+        // The picture's logical size is that of its 1x set (the 2x render of
+        // an odd-sized source rounds up), scaled edge to edge.
+        DpiScale scale(dpi);
+        int logicalWidth = artDpi == kBaseDpi ? width : (width + 1) / 2;
+        int logicalHeight = artDpi == kBaseDpi ? height : (height + 1) / 2;
+        int outWidth = std::max(1, scale.Scale(logicalWidth));
+        int outHeight = std::max(1, scale.Scale(logicalHeight));
+        std::vector<uint8_t> resized = AreaResample(rgba.get(), width, height, outWidth, outHeight);
+        if (resized.empty()) return nullptr;
+        image = CreateImageData(resized.data(), outWidth, outHeight, mask);
+    }
+    if (!image) return nullptr;
+    image->dpi = dpi > 0 ? dpi : artDpi;
+    image->artDpi = artDpi;
+    return image;
 }
 
 }  // namespace SkinUI

@@ -22,10 +22,22 @@ CImageTable::Table& CImageTable::Shared()
 
 CImageTable::~CImageTable() { m_own.Clear(); }
 
+CUIString CImageTable::Key(const wchar_t* name) const
+{
+    // '\x1' cannot occur in a skin's picture name.
+    CUIString key(name);
+    if (m_dpi != 96) {
+        CUIString suffix;
+        suffix.Format(L"\x1%d", m_dpi);
+        key += suffix;
+    }
+    return key;
+}
+
 ImageData* CImageTable::FindImage(const wchar_t* name) const
 {
     if (name == nullptr) return nullptr;
-    CUIString key(name);
+    CUIString key = Key(name);
     auto own = m_own.images.find(key);
     if (own != m_own.images.end()) return own->second.get();
     auto shared = Shared().images.find(key);
@@ -53,7 +65,7 @@ ImageData* CImageTable::RegisterImage(const wchar_t* name, const wchar_t* type, 
         if (id > 0 && id <= 0xFFFF) source = MAKEINTRESOURCEW(id);
     }
 
-    std::unique_ptr<ImageData> image = LoadImageData(source, type, mask);
+    std::unique_ptr<ImageData> image = LoadImageData(source, type, mask, m_dpi);
     if (!image) return nullptr;
     image->keepUnadjusted = keepUnadjusted;
     if (type != nullptr) image->resourceType = type;
@@ -65,7 +77,7 @@ ImageData* CImageTable::RegisterImage(const wchar_t* name, const wchar_t* type, 
     }
 
     Table& table = shared || m_keepShared ? Shared() : m_own;
-    CUIString key(name);
+    CUIString key = Key(name);
     ImageData* result = image.get();
     auto existing = table.images.find(key);
     if (existing != table.images.end()) {

@@ -4,6 +4,10 @@
 // picture they own; the name alone is the key, so a later request with
 // another type or mask gets the picture already loaded. Tables are used on
 // the UI thread only and are not locked.
+//
+// A table loads at its window's scale (its DPI); a picture is decoded once
+// per scale and kept under its name and that scale, so a window that moves
+// to another monitor and back decodes nothing twice.
 
 #include <cstdint>
 #include <map>
@@ -26,6 +30,9 @@ public:
     // framework does this for its combo box's drop-down window).
     void SetKeepShared(bool keepShared) { m_keepShared = keepShared; }
     bool KeepsShared() const { return m_keepShared; }
+    // The scale later loads and finds are for (96 at first).
+    void SetDpi(int dpi) { m_dpi = dpi > 0 ? dpi : 96; }
+    int Dpi() const { return m_dpi; }
 
     // This table first, then the shared one; null when absent.
     ImageData* FindImage(const wchar_t* name) const;
@@ -55,9 +62,11 @@ private:
         void Clear();
     };
     static Table& Shared();
+    CUIString Key(const wchar_t* name) const;
 
     Table m_own;
     bool m_keepShared = false;
+    int m_dpi = 96;
 };
 
 }  // namespace SkinUI

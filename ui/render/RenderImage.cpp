@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "ui/core/DpiScale.h"
 #include "ui/core/SystemLibrary.h"
 #include "ui/render/ImageData.h"
 #include "ui/render/ImageTable.h"
@@ -327,7 +328,8 @@ bool RenderImage(HDC dc, HBITMAP bitmap, const RECT& dest, const RECT& paint, co
     return true;
 }
 
-bool DrawImageInfo(HDC dc, CImageTable* images, const RECT& item, const RECT& paint, ImageDrawInfo& info)
+bool DrawImageInfo(HDC dc, CImageTable* images, const RECT& item, const RECT& paint, ImageDrawInfo& info,
+                   bool deviceDest)
 {
     if (images == nullptr) return true;
     if (info.image == nullptr) {
@@ -339,28 +341,41 @@ bool DrawImageInfo(HDC dc, CImageTable* images, const RECT& item, const RECT& pa
         info.image = images->FindOrLoadImage(request.name, request.isResource ? request.type.GetData() : nullptr,
                                              request.mask, request.keepUnadjusted);
         if (info.image == nullptr) return false;
-        if (info.source.IsZero()) {
-            info.source.right = info.image->width;
-            info.source.bottom = info.image->height;
-        }
     }
-    ImageRect& source = info.source;
+    if (dc == nullptr) return true;
+
+    // The string's source and corners are in the picture's logical pixels,
+    // its dest in the window's: each goes to device pixels at its own scale
+    // (they differ only when a picture had no set for the window's scale).
+    const ImageData& image = *info.image;
+    const DpiScale art(image.dpi);
+    const DpiScale window(images->Dpi());
+    ImageRect source = {0, 0, image.width, image.height};
+    if (!info.source.IsZero()) {
+        source = ImageRect{art.Scale(info.source.left), art.Scale(info.source.top), art.Scale(info.source.right),
+                           art.Scale(info.source.bottom)};
+    }
     source.left = std::max(source.left, 0);
     source.top = std::max(source.top, 0);
-    source.right = std::min(source.right, info.image->width);
-    source.bottom = std::min(source.bottom, info.image->height);
-    if (dc == nullptr) return true;
+    source.right = std::min(source.right, image.width);
+    source.bottom = std::min(source.bottom, image.height);
+    const ImageRect corners = {art.Scale(info.corners.left), art.Scale(info.corners.top),
+                               art.Scale(info.corners.right), art.Scale(info.corners.bottom)};
 
     RECT dest = item;
     if (!info.dest.IsZero()) {
-        dest = MakeRect(item.left + info.dest.left, item.top + info.dest.top,
-                        std::min<LONG>(item.right, item.left + info.dest.right),
-                        std::min<LONG>(item.bottom, item.top + info.dest.bottom));
+        ImageRect part = info.dest;
+        if (!deviceDest) {
+            part = ImageRect{window.Scale(part.left), window.Scale(part.top), window.Scale(part.right),
+                             window.Scale(part.bottom)};
+        }
+        dest = MakeRect(item.left + part.left, item.top + part.top, std::min<LONG>(item.right, item.left + part.right),
+                        std::min<LONG>(item.bottom, item.top + part.bottom));
     }
     RECT meets;
     if (::IntersectRect(&meets, &dest, &item) && ::IntersectRect(&meets, &dest, &paint)) {
-        RenderImage(dc, info.image->bitmap, dest, paint, ToRect(source), ToRect(info.corners), info.image->hasAlpha,
-                    info.fade, info.hole, info.xTiled, info.yTiled);
+        RenderImage(dc, image.bitmap, dest, paint, ToRect(source), ToRect(corners), image.hasAlpha, info.fade,
+                    info.hole, info.xTiled, info.yTiled);
     }
     return true;
 }

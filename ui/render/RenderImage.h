@@ -19,7 +19,11 @@ class CImageTable;
 // only loads. Returns false when there is no picture to draw: an empty
 // string, or a load that failed (not retried until the string is set
 // again). Without a table nothing happens and the result is true.
-bool DrawImageInfo(HDC dc, CImageTable* images, const RECT& item, const RECT& paint, ImageDrawInfo& info);
+// The info's source and corners are logical pixels of the picture, its dest
+// logical pixels of the window (device pixels with `deviceDest`, for
+// callers that computed it from the item's device rectangle).
+bool DrawImageInfo(HDC dc, CImageTable* images, const RECT& item, const RECT& paint, ImageDrawInfo& info,
+                   bool deviceDest = false);
 
 // Draws `source` of `bitmap` into `dest`: the corner sizes cut both into
 // nine pieces; corners keep their size, edges stretch along, the centre
