@@ -23,34 +23,40 @@ art=$box_root/skin/art
 out=$box_root/skin/images
 
 # id  source (in skin/art)           state: normal, or a stylesheet in skin/art/states
+#                                           sets: the big pictures (slides, backgrounds) come
+#                                           in the 2x set alone: the installer filters them
+#                                           down for 100 %, within 50 dB of the 1x render,
+#                                           and their 1x copies would cost 226 KB of the
+#                                           download; small ones keep both (buttons and thin
+#                                           lines come out sharper from their own 1x render).
 pictures="
-143 143_slide_desktop.svg          normal
-144 144_progress_track.svg         normal
-146 146_progress_strip.svg         normal
-147 147_progress_page.svg          normal
-148 148_slide_welcome.svg          normal
-150 150_slide_speed.svg            normal
-152 152_directory_box.svg          normal
-153 153_browse_button.svg          normal
-154 153_browse_button.svg          hot
-155 153_browse_button.svg          pushed
-156 156_next_button.svg            normal
-157 156_next_button.svg            hot
-158 156_next_button.svg            pushed
-159 159_finish_button.svg          normal
-160 159_finish_button.svg          hot
-161 159_finish_button.svg          pushed
-164 164_wizard_background.svg      normal
-172 172_run_toggle.svg             normal
-173 173_run_toggle_off.svg         normal
-174 174_slide_safe.svg             normal
-178 178_set_name_button.svg        normal
-179 178_set_name_button.svg        hot
-180 178_set_name_button.svg        pushed
-181 181_name_background.svg        normal
-182 182_speech_bubble.svg          normal
-183 183_name_box.svg               normal
-184 184_directory_caption.svg      normal
+143 143_slide_desktop.svg          normal 2x
+144 144_progress_track.svg         normal 1x,2x
+146 146_progress_strip.svg         normal 1x,2x
+147 147_progress_page.svg          normal 1x,2x
+148 148_slide_welcome.svg          normal 2x
+150 150_slide_speed.svg            normal 2x
+152 152_directory_box.svg          normal 1x,2x
+153 153_browse_button.svg          normal 1x,2x
+154 153_browse_button.svg          hot    1x,2x
+155 153_browse_button.svg          pushed 1x,2x
+156 156_next_button.svg            normal 1x,2x
+157 156_next_button.svg            hot    1x,2x
+158 156_next_button.svg            pushed 1x,2x
+159 159_finish_button.svg          normal 1x,2x
+160 159_finish_button.svg          hot    1x,2x
+161 159_finish_button.svg          pushed 1x,2x
+164 164_wizard_background.svg      normal 2x
+172 172_run_toggle.svg             normal 1x,2x
+173 173_run_toggle_off.svg         normal 1x,2x
+174 174_slide_safe.svg             normal 2x
+178 178_set_name_button.svg        normal 1x,2x
+179 178_set_name_button.svg        hot    1x,2x
+180 178_set_name_button.svg        pushed 1x,2x
+181 181_name_background.svg        normal 2x
+182 182_speech_bubble.svg          normal 1x,2x
+183 183_name_box.svg               normal 1x,2x
+184 184_directory_caption.svg      normal 1x,2x
 "
 
 for tool in rsvg-convert optipng zopflipng fc-list; do
@@ -69,13 +75,14 @@ png_name() { # id source state
   if [ "$3" = normal ]; then echo "$1_$base.png"; else echo "$1_${base}_$3.png"; fi
 }
 
-while read -r id source state; do
+while read -r id source state sets; do
   [ -n "$id" ] || continue
   [ "$wanted" = "  " ] || [[ $wanted == *" $id "* ]] || continue
   name=$(png_name "$id" "$source" "$state")
   args=()
   [ "$state" = normal ] || args=(--stylesheet "$art/states/$state.css")
   for zoom in 1 2; do
+    [[ ,$sets, == *,${zoom}x,* ]] || { rm -f "$out/$name"; continue; }
     dir=$out
     [ "$zoom" = 1 ] || dir=$out/2x
     mkdir -p "$dir" "$tmp/$zoom"

@@ -46,7 +46,7 @@ REQUIRED_NAMES = {
 }
 SKIN_IDS = {132, 139, 163, 177}
 
-RESOURCE_LINE = re.compile(r'^\s*(\d+)\s+(XML|PNG)\s+"([^"]+)"\s*$')
+RESOURCE_LINE = re.compile(r'^\s*(\d+)\s+(XML|PNG|PNG2X)\s+"([^"]+)"\s*$')
 TAG = re.compile(r"<([A-Za-z_:][\w:]*)((?:[^>\"']|\"[^\"]*\"|'[^']*')*)/?>")
 ATTRIBUTE = re.compile(r'\s*([\w:]+)\s*=\s*"[^"]*"')
 PICTURE_REFERENCE = re.compile(r"\bres='(\d+)'")
@@ -126,12 +126,17 @@ class SkinTest(unittest.TestCase):
         named = set(CODE_PICTURES)
         for data in self.skins.values():
             named |= {int(n) for n in PICTURE_REFERENCE.findall(data.decode("utf-8"))}
-        carried = {number for kind, number in self.resources if kind == "PNG"}
-        self.assertFalse(named - carried, "pictures named but not carried")
-        for number in carried:
+        single = {number for kind, number in self.resources if kind == "PNG"}
+        double = {number for kind, number in self.resources if kind == "PNG2X"}
+        self.assertFalse(named - double, "pictures named but not carried in the 2x set")
+        self.assertFalse(single - double, "pictures without a 2x set: stretched at 200 %")
+        for number in double:
             with self.subTest(picture=number):
                 self.assertTrue(143 <= number <= 184)
-                self.assertEqual(png_size(self.resources[("PNG", number)]), PICTURE_SIZES[number])
+                width, height = PICTURE_SIZES[number]
+                self.assertEqual(png_size(self.resources[("PNG2X", number)]), (2 * width, 2 * height))
+                if number in single:
+                    self.assertEqual(png_size(self.resources[("PNG", number)]), (width, height))
 
     def test_pictures_match_their_sources(self):
         art = os.path.join(SKIN, "art")

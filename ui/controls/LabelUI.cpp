@@ -86,22 +86,25 @@ CUIString CLabelUI::DisplayText() const { return CUIManager::ExpandLanguageText(
 
 SIZE CLabelUI::MeasureSize(SIZE available)
 {
-    if (m_fixedWidth > 0 && m_fixedHeight > 0) return SIZE{m_fixedWidth, m_fixedHeight};
+    // Fixed sizes are logical; what is measured is in device pixels.
+    const int fixedWidth = GetScale().Scale(m_fixedWidth);
+    const int fixedHeight = GetScale().Scale(m_fixedHeight);
+    if (fixedWidth > 0 && fixedHeight > 0) return SIZE{fixedWidth, fixedHeight};
     const bool multiLine = (m_textStyle & DT_SINGLELINE) == 0;
     if (m_measureValid && (!multiLine || (m_measuredFor.cx == available.cx && m_measuredFor.cy == available.cy))) {
         return m_measured;
     }
-    if (m_manager == nullptr) return SIZE{m_fixedWidth, m_fixedHeight};
+    if (m_manager == nullptr) return SIZE{fixedWidth, fixedHeight};
     const TFontInfo* font = m_manager->GetFontInfo(m_font);
     HDC dc = m_manager->GetPaintDC();
-    SIZE result = {m_fixedWidth, m_fixedHeight};
+    SIZE result = {fixedWidth, fixedHeight};
     CUIString text = DisplayText();
 
     if (!multiLine) {
-        if (m_fixedHeight == 0) {
+        if (fixedHeight == 0) {
             result.cy = m_textPadding.top + m_textPadding.bottom + (font != nullptr ? font->metrics.tmHeight : 0) + 8;
         }
-        if (m_fixedWidth == 0) {
+        if (fixedWidth == 0) {
             RECT measure = {0, 0, 9999, 100};
             if (dc != nullptr && !text.IsEmpty()) {
                 CSelectObject select(dc, font != nullptr ? font->font.Get() : nullptr);
@@ -112,7 +115,7 @@ SIZE CLabelUI::MeasureSize(SIZE available)
             result.cx = m_textPadding.left + m_textPadding.right + (measure.right - measure.left);
         }
     } else {
-        result.cx = m_fixedWidth > 0 ? m_fixedWidth : available.cx;
+        result.cx = fixedWidth > 0 ? fixedWidth : available.cx;
         RECT measure = {0, 0, result.cx - m_textPadding.left - m_textPadding.right, 9999};
         if (measure.right < 0) measure.right = 0;
         int textHeight = 0;
@@ -121,7 +124,7 @@ SIZE CLabelUI::MeasureSize(SIZE available)
             ::DrawTextW(dc, text, -1, &measure, DT_CALCRECT | DT_WORDBREAK | kAlwaysStyle);
             textHeight = measure.bottom - measure.top;
         }
-        result.cy = m_fixedHeight > 0 ? m_fixedHeight : m_textPadding.top + m_textPadding.bottom + textHeight;
+        result.cy = fixedHeight > 0 ? fixedHeight : m_textPadding.top + m_textPadding.bottom + textHeight;
     }
     m_measured = result;
     m_measuredFor = available;

@@ -44,26 +44,29 @@ int CTextUI::LinkAt(POINT point) const
 
 SIZE CTextUI::MeasureSize(SIZE available)
 {
+    // Fixed sizes are logical; what is measured is in device pixels.
+    const int fixedWidth = GetScale().Scale(m_fixedWidth);
+    const int fixedHeight = GetScale().Scale(m_fixedHeight);
     if (!m_showHtml || m_manager == nullptr) return CLabelUI::MeasureSize(available);
-    if (m_fixedWidth > 0 && m_fixedHeight > 0) return SIZE{m_fixedWidth, m_fixedHeight};
+    if (fixedWidth > 0 && fixedHeight > 0) return SIZE{fixedWidth, fixedHeight};
     ParseText();
     TInlineStyle style;
     style.font = m_font;
     style.textStyle = m_textStyle;
     const int horizontal = m_textPadding.left + m_textPadding.right;
     const int vertical = m_textPadding.top + m_textPadding.bottom;
-    SIZE result = {m_fixedWidth, m_fixedHeight};
+    SIZE result = {fixedWidth, fixedHeight};
     if (m_textStyle & DT_SINGLELINE) {
         RECT unlimited = {0, 0, 9999, 9999};
         SIZE extent = DrawInlineText(nullptr, m_manager, unlimited, m_parsed, style, true);
-        if (m_fixedWidth == 0) result.cx = horizontal + extent.cx;
-        if (m_fixedHeight == 0) result.cy = vertical + m_manager->GetFontInfo(m_font)->metrics.tmHeight + 8;
+        if (fixedWidth == 0) result.cx = horizontal + extent.cx;
+        if (fixedHeight == 0) result.cy = vertical + m_manager->GetFontInfo(m_font)->metrics.tmHeight + 8;
     } else {
-        result.cx = m_fixedWidth > 0 ? m_fixedWidth : available.cx;
+        result.cx = fixedWidth > 0 ? fixedWidth : available.cx;
         RECT wrapped = {0, 0, result.cx - horizontal, 9999};
         if (wrapped.right < 0) wrapped.right = 0;
         SIZE extent = DrawInlineText(nullptr, m_manager, wrapped, m_parsed, style, true);
-        if (m_fixedHeight == 0) result.cy = vertical + extent.cy;
+        if (fixedHeight == 0) result.cy = vertical + extent.cy;
     }
     return result;
 }

@@ -108,17 +108,26 @@ std::unique_ptr<ImageData> LoadImageData(const wchar_t* name, const wchar_t* typ
         return CreateImageData(rgba, 1, 1, mask);
     }
 
+    // The set for the scale first: above 100 % the 2x one. A resource in
+    // one set only (the big pictures come in the 2x set alone) is taken from
+    // that set at any scale.
     std::vector<unsigned char> bytes;
     int artDpi = kBaseDpi;
-    if (dpi > kBaseDpi && type != nullptr) {
+    auto readDouble = [&] {
+        if (type == nullptr) return false;
         std::wstring doubleType(type);
         doubleType += L"2X";
-        if (CResourceReader::ReadModuleResource(CResourceSettings::GetResourceModule(), name, doubleType.c_str(),
-                                                bytes)) {
-            artDpi = 2 * kBaseDpi;
+        if (!CResourceReader::ReadModuleResource(CResourceSettings::GetResourceModule(), name, doubleType.c_str(),
+                                                 bytes)) {
+            return false;
         }
-    }
-    if (artDpi == kBaseDpi && !ReadBytes(name, type, bytes)) return nullptr;
+        artDpi = 2 * kBaseDpi;
+        return true;
+    };
+    bool found = dpi > kBaseDpi && readDouble();
+    if (!found) found = ReadBytes(name, type, bytes);
+    if (!found) found = readDouble();
+    if (!found) return nullptr;
     if (bytes.size() > 0x7FFFFFFF) return nullptr;
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, StbFree> rgba(

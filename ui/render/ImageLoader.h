@@ -22,11 +22,12 @@ namespace SkinUI {
 // `name` is text or a MAKEINTRESOURCE id; `type` null for a file. Null when
 // the picture cannot be found or decoded.
 //
-// Above 96 `dpi` a resource also comes in a 2x set, under the same name
-// and the type with "2X" appended ("PNG2X"). At 192 that set is used as it
-// is; at any other scale it (else the 1x picture) is resampled with the
-// area filter to the scale's size, so that drawing it is a copy, never a
-// stretch. Files and colours have one size.
+// A resource may come in a 2x set, under the same name and the type with
+// "2X" appended ("PNG2X"), beside or instead of the 1x one. Above 96 `dpi`
+// the 2x set is taken where it exists, at 96 and below the 1x one. A set
+// drawn at another scale than its own is resampled with the area filter to
+// the scale's size, so that drawing it is a copy, never a stretch. Files
+// and colours have one size.
 std::unique_ptr<ImageData> LoadImageData(const wchar_t* name, const wchar_t* type, uint32_t mask, int dpi = 96);
 
 // The conversion step on its own: straight RGBA rows in, the premultiplied

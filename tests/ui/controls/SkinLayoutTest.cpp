@@ -185,3 +185,40 @@ TEST_F(SkinLayout, SetupWizardSkinAt647By449)
     EXPECT_TRUE(Is(Pos(L"lblProgress"), 46, 351, 615, 420));
     EXPECT_TRUE(Is(Pos(L"layoutFinish"), 1, 438, 646, 543));
 }
+
+TEST_F(SkinLayout, SetupWizardSkinAtFractionalScalesMeetsEdgeToEdge)
+{
+    CControlUI* root = Lay(kSetupSkin, RECT{0, 0, 647, 449});
+    ASSERT_NE(root, nullptr);
+    for (int dpi : {120, 168, 96}) {
+        manager.SetDpi(dpi, true);
+        const DpiScale s(dpi);
+        root->PlaceAt(RECT{0, 0, s.Scale(647), s.Scale(449)}, false);
+        SCOPED_TRACE(dpi);
+        // The pages stack without a pixel between them or over each other,
+        // the progress page's padding scaled with the rest.
+        EXPECT_EQ(Pos(L"topBgLayout").top, s.Scale(1));
+        EXPECT_EQ(Pos(L"topBgLayout").bottom, Pos(L"layoutStart").top);
+        EXPECT_EQ(Pos(L"layoutStart").bottom + s.Scale(2), Pos(L"layoutSetup").top);
+        EXPECT_EQ(Pos(L"layoutSetup").bottom, Pos(L"layoutFinish").top);
+        EXPECT_EQ(Pos(L"layoutStart").right, s.Scale(647) - s.Scale(1));
+        // Floating controls sit at their scaled edges: the browse button
+        // inside the folder box exactly where the skin puts it.
+        const RECT start = Pos(L"layoutStart");
+        EXPECT_TRUE(Is(Pos(L"txtDir"), start.left + s.Scale(122), start.top + s.Scale(33), start.left + s.Scale(492),
+                       start.top + s.Scale(58)));
+        EXPECT_TRUE(Is(Pos(L"btnBrowse"), start.left + s.Scale(473), start.top + s.Scale(39),
+                       start.left + s.Scale(488), start.top + s.Scale(54)));
+        EXPECT_TRUE(Is(Pos(L"btnNext"), start.left + s.Scale(515), start.top + s.Scale(32), start.left + s.Scale(603),
+                       start.top + s.Scale(60)));
+        // The percentage's row: the spacer ends where the label begins.
+        EXPECT_EQ(Pos(L"spacer").right, Pos(L"txtPercentage").left);
+        EXPECT_EQ(Pos(L"txtPercentage").right + s.Scale(25), Pos(L"row").right);
+    }
+    // Back at 100 % every rectangle is the original one: the scaled trips
+    // left no rounding behind in the floating controls' positions.
+    EXPECT_TRUE(Is(Pos(L"txtDir"), 123, 376, 493, 401));
+    EXPECT_TRUE(Is(Pos(L"btnNext"), 516, 375, 604, 403));
+    EXPECT_TRUE(Is(Pos(L"lblProgress"), 46, 456, 615, 525));
+    EXPECT_TRUE(Is(Pos(L"layoutFinish"), 1, 543, 646, 648));
+}

@@ -125,6 +125,49 @@ TEST(WindowImplBase, HitTestDragsOverLabelsInTheCaptionBandOnly)
     EXPECT_EQ(hit(296, 100), HTRIGHT);
 }
 
+TEST(WindowImplBase, DpiChangeLaysOutAgainAndTakesTheSuggestedRectangle)
+{
+    SkinWindow window;
+    ASSERT_TRUE(window.Create(false));
+    HWND hwnd = window.GetHWND();
+    CUIManager& manager = window.GetManager();
+    const int baseDpi = manager.GetDpi();
+    const int baseFont = manager.GetDefaultFontInfo()->height;
+    auto changeTo = [&](int dpi, RECT suggested) {
+        ::SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        manager.GetRoot()->PlaceAt(client, false);
+    };
+    auto hit = [&](int x, int y) { return ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenPoint(hwnd, x, y)); };
+
+    // To 150 % on another monitor: the window takes the rectangle the
+    // system suggests, and the layout, the caption band, the resize borders
+    // and the fonts follow the new scale.
+    changeTo(144, RECT{200, 150, 650, 450});
+    RECT rect;
+    ::GetWindowRect(hwnd, &rect);
+    EXPECT_EQ(rect.left, 200);
+    EXPECT_EQ(rect.top, 150);
+    EXPECT_EQ(rect.right - rect.left, 450);
+    EXPECT_EQ(rect.bottom - rect.top, 300);
+    EXPECT_EQ(manager.GetDpi(), 144);
+    EXPECT_EQ(manager.FindByName(L"body")->GetPos().top, 75);
+    EXPECT_EQ(manager.FindByName(L"btn")->GetWidth(), 90);
+    EXPECT_EQ(hit(100, 60), HTCAPTION);  // inside the band only at 150 %
+    EXPECT_EQ(hit(320, 30), HTCLIENT);   // the button, from 315 to 405
+    EXPECT_EQ(hit(5, 100), HTLEFT);      // 6-pixel borders
+    EXPECT_EQ(manager.GetDefaultFontInfo()->height, ::MulDiv(baseFont, 144, baseDpi));
+
+    // And back: the 100 % layout, exactly.
+    changeTo(96, RECT{200, 150, 500, 350});
+    EXPECT_EQ(manager.GetDpi(), 96);
+    EXPECT_EQ(manager.FindByName(L"body")->GetPos().top, 50);
+    EXPECT_EQ(manager.FindByName(L"btn")->GetWidth(), 60);
+    EXPECT_EQ(hit(100, 60), HTCLIENT);
+    EXPECT_EQ(manager.GetDefaultFontInfo()->height, ::MulDiv(baseFont, 96, baseDpi));
+}
+
 TEST(WindowImplBase, EscapeClosesWithOneEnterDoesNothing)
 {
     {
