@@ -1,10 +1,11 @@
-# Sourced: box_start_xvfb starts Xvfb on a free display number and exports
-# DISPLAY; the server is stopped when the sourcing script exits.
+# Sourced: box_start_xvfb [WxH] starts Xvfb (1024x768 unless told) on a free
+# display number and exports DISPLAY; the server is stopped when the sourcing
+# script exits.
 box_start_xvfb() {
-  local n
+  local n size=${1:-1024x768}
   for n in $(seq 91 199); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
     box_xvfb_pid=$!
     for _ in $(seq 1 100); do
       [ -e "/tmp/.X11-unix/X$n" ] && break

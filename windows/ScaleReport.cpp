@@ -1,9 +1,19 @@
 #include "windows/ScaleReport.h"
 
 #include <string>
+#include <vector>
 
 #include "services/MyLog.h"
 #include "ui/core/UIManager.h"
+
+namespace {
+// UI thread only.
+std::vector<std::string>& EarlierLines()
+{
+    static std::vector<std::string> lines;
+    return lines;
+}
+}  // namespace
 
 void LogWindowScale(const char* window, SkinUI::CUIManager& manager)
 {
@@ -19,6 +29,15 @@ void LogWindowScale(const char* window, SkinUI::CUIManager& manager)
     }
     RECT client = {};
     ::GetClientRect(manager.GetWindow(), &client);
-    MyLog::GetLogger()->info("window {}: {} DPI ({} %), art {}, size {}x{}, font heights {}", window, scale.Dpi(),
-                             scale.Percent(), art, client.right - client.left, client.bottom - client.top, fonts);
+    std::string line = fmt::format("window {}: {} DPI ({} %), art {}, size {}x{}, font heights {}", window,
+                                   scale.Dpi(), scale.Percent(), art, client.right - client.left,
+                                   client.bottom - client.top, fonts);
+    MyLog::GetLogger()->info("{}", line);
+    EarlierLines().push_back(std::move(line));
+}
+
+void LogEarlierWindowScales()
+{
+    for (const std::string& line : EarlierLines()) MyLog::GetLogger()->info("{}", line);
+    EarlierLines().clear();
 }

@@ -8,3 +8,7 @@ class CUIManager;
 }
 
 void LogWindowScale(const char* window, SkinUI::CUIManager& manager);
+// The name window and the wizard open before the log does (it lives in the
+// installation folder the wizard asks for): their lines are kept and
+// written once the log is open.
+void LogEarlierWindowScales();

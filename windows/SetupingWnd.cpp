@@ -214,6 +214,7 @@ void SetupingWnd::StartSequence()
 {
     if (workerThread != nullptr) return;  // one sequence per window
     MyLog::Init(InstallSettings::installDir);
+    LogEarlierWindowScales();
     workerThread = StartInstallThread(GetHWND(), ShippedSequenceOptions());
 }
 

@@ -98,6 +98,16 @@
 #             确认 and 安装完成 pressed through theirs, the progress heard up
 #             to 100 %, the focus heard on each page's main button), with
 #             the full checks.
+#   dpi       a whole installation at the DPI BOX_E2E_DPI gives (120, 144,
+#             192), in a copy of the test prefix whose LogPixels is set
+#             before its first program, on a display large enough for the
+#             scaled windows: both windows at their logical size times the
+#             scale; clicks at the scaled centres of 立即安装, 确认 and
+#             安装完成 act and clicks just outside them do not; the log
+#             names the scale, the art set and the font heights; the full
+#             checks. At 192 the name window's button and the first slide
+#             are compared with the 2x render of their sources (and an
+#             enlarged 1x picture must not pass the same comparison).
 #   escapereport  an API server that never answers, and Escape on the
 #             progress page as the report reaches it: the window goes at
 #             once, the installation completes with its name file (the
@@ -112,6 +122,35 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tools/common.sh"
 source "$root/tools/wine-env.sh" "$build" "$arch"
 [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY" >&2; exit 1; }
+# The scale the windows are drawn at: the prefix's own (96) unless this is a
+# DPI scenario. Coordinates below are the skins' logical pixels; click and
+# window_of_size scale them as the installer does (halves round up).
+dpi=96
+[ "$scenario" = dpi ] && dpi=${BOX_E2E_DPI:?BOX_E2E_DPI}
+sc() { echo $(((2 * $1 * dpi + 96) / 192)); }
+if [ "$scenario" = dpi ]; then
+  # Wine reads LogPixels once per process and its desktop process keeps
+  # what it read: a prefix of its own, set before anything runs in it.
+  dpi_prefix=$build/e2e-dpi-prefix-$WINEARCH-$dpi
+  rm -rf "$dpi_prefix"
+  cp -a "$WINEPREFIX" "$dpi_prefix"
+  python3 - "$dpi_prefix/user.reg" "$dpi" <<'PY'
+import re, sys
+path, dpi = sys.argv[1], int(sys.argv[2])
+text = open(path, encoding="utf-8", errors="surrogateescape").read()
+head = text.index("[Control Panel\\\\Desktop]")
+end = text.find("\n[", head + 1)
+section = re.sub(r'\n"LogPixels"=dword:[0-9a-f]+', "", text[head:end])
+first = section.index("\n", section.index("\n") + 1)  # after the #time line
+section = section[:first + 1] + '"LogPixels"=dword:%08x\n' % dpi + section[first + 1:]
+open(path, "w", encoding="utf-8", errors="surrogateescape").write(text[:head] + section + text[end:])
+PY
+  export WINEPREFIX=$dpi_prefix
+  # Room for the name window at 200 % (1422 x 924) and more: nothing may
+  # lower the scale to fit the screen.
+  source "$root/tools/xvfb.sh"
+  box_start_xvfb 2880x1800
+fi
 export LC_ALL=zh_CN.UTF-8
 
 # The build's own prefix kind keeps the screenshots the README shows; a run in
@@ -138,6 +177,7 @@ package=$build/package/Orrery2.zip
 
 fail() { echo "FAIL: $*" >&2; shot "failure-$scenario"; failed_step=; exit 1; }
 shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
+shot_window() { import -window "$1" "$shots/$2.png" 2>/dev/null || true; }
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 
 servers_up=
@@ -229,6 +269,12 @@ cleanup() {
   local name
   for name in "${proxies_up[@]}"; do tinyproxy_stop "$work/proxies" "$name"; done
   [ -n "$proxy_settings_set" ] && clear_proxy
+  if [ -n "${dpi_prefix:-}" ]; then
+    "$BOX_WINESERVER" -k 2>/dev/null || true
+    "$BOX_WINESERVER" -w 2>/dev/null || true
+    box_stop_xvfb
+    [ "$status" = 0 ] && rm -rf "$dpi_prefix"
+  fi
   unmount_disks
   if [ -n "${disk:-}" ]; then
     rm -f "$WINEPREFIX/dosdevices/t:"
@@ -317,7 +363,7 @@ quick_launch_made=no
 case "$scenario" in
   full | silent) mkdir -p "$quick_launch"; rm -f "$quick_launch"/*.lnk; quick_launch_made=yes ;;
   https | httpslogin | httpsrefused | silenthttps | screenreader) rm -rf "$quick_launch" ;;
-  again | keyboard | drag | planted | oldversion | upgrade | fulldisk | chinese | silentdir | silentfaults | escapereport)
+  again | keyboard | drag | planted | oldversion | upgrade | fulldisk | chinese | silentdir | silentfaults | escapereport | dpi)
     rm -rf "$quick_launch" ;;
 esac
 
@@ -333,19 +379,19 @@ wait_for() { # seconds description command...
 
 # A visible top-level window of the installer with the given client size,
 # other than `except`.
-window_of_size() { # width height [except]
+window_of_size() { # width height [except] (logical pixels)
   local id geometry
   for id in $(xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null); do
     [ "$id" = "${3:-}" ] && continue
     geometry=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
-    if [ "$geometry" = "$1x$2" ]; then echo "$id"; return 0; fi
+    if [ "$geometry" = "$(sc "$1")x$(sc "$2")" ]; then echo "$id"; return 0; fi
   done
   return 1
 }
 has_window() { window_of_size "$@" >/dev/null; }
 
-click() { # window x y (client coordinates)
-  xdotool mousemove --window "$1" "$2" "$3" click 1
+click() { # window x y (client coordinates, logical pixels)
+  xdotool mousemove --window "$1" "$(sc "$2")" "$(sc "$3")" click 1
   sleep 0.3
 }
 
@@ -935,6 +981,13 @@ else
   fi
   xdotool type --delay 80 "$box"
   sleep 0.5
+  if [ "$scenario" = dpi ]; then
+    shot_window "$name" "dpi-$dpi-name-window"
+    # Two pixels left of 立即安装 (391..572 x 371..437): nothing opens.
+    click "$name" 389 404
+    sleep 1.5
+    has_window 647 449 && fail "a click beside 立即安装 opened the wizard"
+  fi
   click "$name" 482 405        # 立即安装
 fi
 wait_for 60 "the wizard" has_window 647 449
@@ -1022,6 +1075,14 @@ case "$scenario" in
     shot drag-finished-while-held
     xdotool mouseup 1
     sleep 1
+    ;;
+  dpi)
+    shot_window "$wizard" "dpi-$dpi-directory-page"
+    # Two pixels right of 确认 (516..604 x 375..403): nothing starts.
+    click "$wizard" 606 389
+    sleep 1.5
+    [ ! -e "$target" ] || fail "a click beside 确认 started the installation"
+    click "$wizard" 560 389    # 确认 (Next)
     ;;
   *)
     click "$wizard" 560 389    # 确认 (Next)
@@ -1138,6 +1199,14 @@ if [ "$scenario" = keyboard ]; then
   xdotool windowfocus "$wizard" 2>/dev/null || true
   xdotool key Return           # 安装完成, which has the focus
 else
+  if [ "$scenario" = dpi ]; then
+    shot_window "$wizard" "dpi-$dpi-finish-page"
+    # Two pixels left of 安装完成 (254..394 x 378..413): the page stays.
+    click "$wizard" 252 395
+    sleep 1.5
+    kill -0 "$installer_pid" 2>/dev/null || fail "a click beside 安装完成 ended the installer"
+    [ ! -e "$target/started.marker" ] || fail "a click beside 安装完成 started the program"
+  fi
   click "$wizard" 324 395      # 安装完成 (Finish)
 fi
 wait_for 30 "the installer to end" bash -c "! kill -0 $installer_pid 2>/dev/null"
@@ -1161,6 +1230,25 @@ if [ "$scenario" = chinese ]; then
   [ -n "$found" ] || fail "the code page 936 entry is missing: $(ls "$target/docs")"
   [ -z "$expected" ] || [ "$found" = "$expected" ] || fail "code page $acp: the 936 entry is $found, not $expected"
   echo "code page $acp: flagged entry 使用说明.txt, unflagged entry $found"
+fi
+
+if [ "$scenario" = dpi ]; then
+  # Each window told the log the scale it drew at, the art it drew from and
+  # the heights its fonts were made with (the skins' 13, 14, 16, 17 scaled).
+  case "$dpi" in 96) art=1x ;; 192) art=2x ;; *) art="2x, filtered" ;; esac
+  fonts="0:$(sc 16) 1:$(sc 13) 2:$(sc 13) 3:$(sc 13) 4:$(sc 14) 5:$(sc 17)"
+  for window in name wizard; do
+    grep -aq "window $window: $dpi DPI ($(((dpi * 100 + 48) / 96)) %), art $art" <<<"$log_text" ||
+      fail "no scale line for the $window window: $(grep -a 'window ' <<<"$log_text")"
+  done
+  grep -aq "window wizard: .*, size $(sc 647)x$(sc 449), font heights $fonts\b" <<<"$log_text" ||
+    fail "the wizard's size or fonts: $(grep -a 'window wizard' <<<"$log_text")"
+  grep -aq "window name: .*, size $(sc 711)x$(sc 462), " <<<"$log_text" ||
+    fail "the name window's size: $(grep -a 'window name' <<<"$log_text")"
+  if [ "$dpi" = 192 ]; then
+    python3 "$root/tests/e2e/crispness.py" "$root/skin/images" "$shots/dpi-$dpi-name-window.png" \
+      "$shots/dpi-$dpi-directory-page.png" || fail "not drawn from the 2x art"
+  fi
 fi
 
 if [ "$scenario" = upgrade ]; then
