@@ -108,15 +108,26 @@ TEST_F(Wizard, TheStripEndsAtItsHeadAndTheTrackShowsBeyond)
         manager.PaintNow();
         const RECT& bar = wizard->lblProgress->GetPos();
         const int x = bar.left + static_cast<int>(at * (bar.right - bar.left));
-        const int y = (bar.top + bar.bottom) / 2 + 4;  // the strip's middle (the label's padding is 4 at the top)
+        // The strip's middle (the label's padding is 4 at the top).
+        const int y = (bar.top + bar.bottom) / 2 + manager.GetScale().Scale(4);
         return manager.GetLayeredBuffer().Row(y)[x];
     };
-    for (double at : {0.1, 0.45, 0.55, 0.9}) {
-        const DWORD track = pixel(0, at);
-        EXPECT_EQ(pixel(1, at), track) << at;
-        EXPECT_EQ(pixel(50, at) == track, at > 0.5) << at;
-        EXPECT_EQ(pixel(99, at) == track, false) << at;
-        EXPECT_NE(pixel(100, at), track) << at;
+    // At 100 %, then at 200 % as a monitor of that scale tells the window.
+    for (int dpi : {96, 192}) {
+        if (dpi != manager.GetDpi()) {
+            const DpiScale scale(dpi);
+            RECT suggested = {0, 0, scale.Scale(647), scale.Scale(449)};
+            SendMessageW(wizard->GetHWND(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+            manager.PaintNow();
+        }
+        EXPECT_EQ(wizard->lblProgress->GetWidth(), DpiScale(dpi).Scale(569));
+        for (double at : {0.1, 0.45, 0.55, 0.9}) {
+            const DWORD track = pixel(0, at);
+            EXPECT_EQ(pixel(1, at), track) << dpi << " " << at;
+            EXPECT_EQ(pixel(50, at) == track, at > 0.5) << dpi << " " << at;
+            EXPECT_EQ(pixel(99, at) == track, false) << dpi << " " << at;
+            EXPECT_NE(pixel(100, at), track) << dpi << " " << at;
+        }
     }
 }
 
