@@ -85,6 +85,19 @@ def parse(map_path, detail=None):
     return sizes
 
 
+def pictures(kind):
+    """(count, bytes) of the pictures of one set in skin/skins.rc."""
+    skin = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "skin")
+    count = size = 0
+    with open(os.path.join(skin, "skins.rc"), encoding="utf-8") as script:
+        for line in script:
+            match = re.match(r'^\s*\d+\s+(\S+)\s+"([^"]+)"', line)
+            if match and match.group(1) == kind:
+                count += 1
+                size += os.path.getsize(os.path.join(skin, match.group(2)))
+    return count, size
+
+
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
@@ -107,6 +120,13 @@ def main():
             rows.append((group, cells, sum(cells)))
     counted = sum(r[2] for r in rows)
     rows.append(("headers, imports, relocations, alignment", [0] * len(COLUMNS), total - counted))
+    # The pictures inside the resources, per set, as the resource script
+    # lists them (part of the resources row above, not counted twice).
+    at = next((i for i, row in enumerate(rows) if row[0] == "resources"), None)
+    if at is not None:
+        for kind, name in (("PNG2X", "of which pictures, 2x set"), ("PNG", "of which pictures, 1x set")):
+            count, size = pictures(kind)
+            rows.insert(at + 1, (f"  {name} ({count})", [0] * (len(COLUMNS) - 1) + [size], size))
 
     def kb(n):
         return f"{n / 1024:,.0f}" if n else ""
