@@ -18,8 +18,11 @@ std::vector<std::string>& EarlierLines()
 void LogWindowScale(const char* window, SkinUI::CUIManager& manager)
 {
     const SkinUI::DpiScale& scale = manager.GetScale();
-    const char* art = scale.Dpi() == SkinUI::kBaseDpi       ? "1x"
+    // Below 200 % a picture that ships in the 2x set alone is filtered down
+    // from it at any scale.
+    const char* art = scale.Dpi() == SkinUI::kBaseDpi       ? "1x (2x filtered down where no 1x)"
                       : scale.Dpi() == 2 * SkinUI::kBaseDpi ? "2x"
+                      : scale.Dpi() < SkinUI::kBaseDpi      ? "1x, filtered down"
                       : scale.Dpi() < 2 * SkinUI::kBaseDpi  ? "2x, filtered down"
                                                              : "2x, filtered up";
     std::string fonts;

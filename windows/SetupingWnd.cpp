@@ -119,6 +119,13 @@ void SetupingWnd::OnInitialized()
     // The page's main button has the keyboard, as on every later page: Enter
     // installs, and a screen reader starts there.
     manager.SetFocusNeeded(manager.FindByName(L"btnNext"));
+    // While the user reads this page, the slides still to come and the later
+    // pages' pictures are decoded off the UI thread: at 200 % each would
+    // otherwise stall a frame of the carousel or the switch to the page.
+    manager.PreloadImages(background);
+    manager.PreloadImages(layoutSetup);
+    manager.PreloadImages(layoutFinish);
+    manager.PreloadImages(std::vector<CUIString>{ProgressImage(1)});
 }
 
 void SetupingWnd::SetupBackground(CContainerUI* host)

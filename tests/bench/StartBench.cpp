@@ -226,8 +226,13 @@ int Floor()
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"FloorWindow";
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, L"FloorWindow", L"floor", WS_POPUP | WS_VISIBLE, 100, 100, 711, 462, nullptr,
-                                  nullptr, windowClass.hInstance, nullptr);
+    // The name window's size at the display's scale, as the name window
+    // takes it.
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    HWND window = CreateWindowExW(0, L"FloorWindow", L"floor", WS_POPUP | WS_VISIBLE, 100, 100, MulDiv(711, dpi, 96),
+                                  MulDiv(462, dpi, 96), nullptr, nullptr, windowClass.hInstance, nullptr);
     if (window == nullptr) return 1;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
@@ -478,6 +483,16 @@ int Smooth(const wchar_t* installExe, const char* url, const wchar_t* dir, const
 {
     SetupingWnd wizard;
     if (!ShowWizard(wizard, installExe)) return 1;
+    // A second on the directory page, as a user reads it before 确认 (the
+    // later pages' pictures are decoded meanwhile, off the UI thread).
+    for (const double shown = Now(); Now() - shown < 1000;) {
+        MSG pending;
+        while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&pending);
+            DispatchMessageW(&pending);
+        }
+        Sleep(5);
+    }
     // The progress page, as after 确认.
     if (wizard.layoutStart != nullptr) wizard.layoutStart->SetVisible(false);
     if (wizard.layoutSetup != nullptr) wizard.layoutSetup->SetVisible(true);

@@ -129,22 +129,9 @@ dpi=96
 [ "$scenario" = dpi ] && dpi=${BOX_E2E_DPI:?BOX_E2E_DPI}
 sc() { echo $(((2 * $1 * dpi + 96) / 192)); }
 if [ "$scenario" = dpi ]; then
-  # Wine reads LogPixels once per process and its desktop process keeps
-  # what it read: a prefix of its own, set before anything runs in it.
+  # A prefix of its own, its scale set before anything runs in it.
   dpi_prefix=$build/e2e-dpi-prefix-$WINEARCH-$dpi
-  rm -rf "$dpi_prefix"
-  cp -a "$WINEPREFIX" "$dpi_prefix"
-  python3 - "$dpi_prefix/user.reg" "$dpi" <<'PY'
-import re, sys
-path, dpi = sys.argv[1], int(sys.argv[2])
-text = open(path, encoding="utf-8", errors="surrogateescape").read()
-head = text.index("[Control Panel\\\\Desktop]")
-end = text.find("\n[", head + 1)
-section = re.sub(r'\n"LogPixels"=dword:[0-9a-f]+', "", text[head:end])
-first = section.index("\n", section.index("\n") + 1)  # after the #time line
-section = section[:first + 1] + '"LogPixels"=dword:%08x\n' % dpi + section[first + 1:]
-open(path, "w", encoding="utf-8", errors="surrogateescape").write(text[:head] + section + text[end:])
-PY
+  bash "$root/tools/wine-dpi-prefix.sh" "$WINEPREFIX" "$dpi_prefix" "$dpi"
   export WINEPREFIX=$dpi_prefix
   # Room for the name window at 200 % (1422 x 924) and more: nothing may
   # lower the scale to fit the screen.
@@ -1232,7 +1219,7 @@ if [ "$scenario" = chinese ]; then
   echo "code page $acp: flagged entry 使用说明.txt, unflagged entry $found"
 fi
 
-if [ "$scenario" = dpi ]; then
+if [ "$scenario" = dpi ] || [ "$scenario" = full ]; then
   # Each window told the log the scale it drew at, the art it drew from and
   # the heights its fonts were made with (the skins' 13, 14, 16, 17 scaled).
   case "$dpi" in 96) art=1x ;; 192) art=2x ;; *) art="2x, filtered" ;; esac

@@ -131,6 +131,33 @@ TEST_F(Wizard, TheStripEndsAtItsHeadAndTheTrackShowsBeyond)
     }
 }
 
+TEST_F(Wizard, LaterPagesAndSlidesAreDecodedWhileTheDirectoryPageShows)
+{
+    // Nothing but the directory page has been painted; the progress page's
+    // pictures, the strip and the slides still to come arrive from the
+    // preloading thread, so no later frame decodes them on the UI thread.
+    CUIManager& manager = wizard->GetManager();
+    const DWORD until = GetTickCount() + 10000;
+    auto ready = [&] {
+        for (const wchar_t* id : {L"147", L"144", L"146", L"159", L"143", L"150", L"174"}) {
+            if (manager.FindImage(id) == nullptr) return false;
+        }
+        return true;
+    };
+    while (!ready() && GetTickCount() < until) {
+        PumpWindowMessages();
+        Sleep(20);
+    }
+    EXPECT_TRUE(ready());
+    // The progress page then paints from the table: its picture is the one
+    // the thread made.
+    ImageData* page = manager.FindImage(L"147");
+    wizard->layoutStart->SetVisible(false);
+    wizard->layoutSetup->SetVisible(true);
+    manager.PaintNow();
+    EXPECT_EQ(manager.FindImage(L"147"), page);
+}
+
 TEST_F(Wizard, OnlyTextsForTheUserReachTheStatusLineEachOnce)
 {
     // A step of the sequence is for the log; a notice is shown once, in the

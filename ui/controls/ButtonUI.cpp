@@ -231,6 +231,15 @@ void CButtonUI::PaintStatusImage(HDC dc)
     DrawImage(dc, m_foreImage);
 }
 
+void CButtonUI::CollectImages(std::vector<ImageDrawInfo*>& images)
+{
+    for (CImageSlot* slot : {&m_normalImage, &m_hotImage, &m_hotForeImage, &m_pushedImage, &m_pushedForeImage,
+                             &m_focusedImage, &m_disabledImage, &m_fiveStatusImage}) {
+        images.push_back(&slot->Info());
+    }
+    CLabelUI::CollectImages(images);
+}
+
 void CButtonUI::ScaleChanged()
 {
     for (CImageSlot* slot : {&m_normalImage, &m_hotImage, &m_hotForeImage, &m_pushedImage, &m_pushedForeImage,

@@ -30,6 +30,7 @@ public:
     void PaintText(HDC dc) override;
     void PaintStatusImage(HDC dc) override;
     void ScaleChanged() override;
+    void CollectImages(std::vector<ImageDrawInfo*>& images) override;
 
     // The state bits that apply now (focus and enabled included).
     UINT GetButtonState() const;

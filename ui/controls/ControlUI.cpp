@@ -115,6 +115,12 @@ void CControlUI::AttachManager(CUIManager* manager, CControlUI* parent, bool ini
     if (init) Init();
 }
 
+void CControlUI::CollectImages(std::vector<ImageDrawInfo*>& images)
+{
+    images.push_back(&m_bkImage.Info());
+    images.push_back(&m_foreImage.Info());
+}
+
 const DpiScale& CControlUI::GetScale() const
 {
     static const DpiScale base;

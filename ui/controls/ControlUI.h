@@ -11,6 +11,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "ui/controls/ImageSlot.h"
 #include "ui/core/Delegate.h"
@@ -100,6 +101,9 @@ public:
     // lengths are computed again and pictures let go, to be loaded at the
     // new scale. Not recursive: the manager visits every control.
     virtual void ScaleChanged();
+    // The control's picture attributes (not its children's), for loading
+    // them ahead of the first paint.
+    virtual void CollectImages(std::vector<ImageDrawInfo*>& images);
     virtual const RECT& GetPos() const { return m_rcItem; }
     virtual RECT GetRelativePos() const;
     virtual RECT GetClientPos() const { return m_rcItem; }

@@ -379,6 +379,14 @@ void CEditUI::SetEnabled(bool enabled)
     if (HWND window = GetNativeWindow()) ::EnableWindow(window, enabled);
 }
 
+void CEditUI::CollectImages(std::vector<ImageDrawInfo*>& images)
+{
+    for (CImageSlot* slot : {&m_normalImage, &m_hotImage, &m_focusedImage, &m_disabledImage}) {
+        images.push_back(&slot->Info());
+    }
+    CLabelUI::CollectImages(images);
+}
+
 void CEditUI::ScaleChanged()
 {
     for (CImageSlot* slot : {&m_normalImage, &m_hotImage, &m_focusedImage, &m_disabledImage}) slot->Forget();

@@ -78,6 +78,7 @@ public:
     void SetEnabled(bool enabled = true) override;
     void SetVisible(bool visible = true) override;
     void ScaleChanged() override;
+    void CollectImages(std::vector<ImageDrawInfo*>& images) override;
     void SetInternVisible(bool visible = true) override;
     void PlaceAt(RECT rect, bool invalidate = true) override;
     void HandleEvent(TUIEvent& event) override;

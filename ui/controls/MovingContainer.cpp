@@ -45,6 +45,20 @@ void MovingContainer::ScaleChanged()
     CContainerUI::ScaleChanged();
 }
 
+void MovingContainer::CollectImages(std::vector<ImageDrawInfo*>& images)
+{
+    for (CControlUI* item : m_items) {
+        if (HolderOf(item) != nullptr) continue;
+        item->SearchTree(
+            [](CControlUI* control, void* data) -> CControlUI* {
+                control->CollectImages(*static_cast<std::vector<ImageDrawInfo*>*>(data));
+                return nullptr;
+            },
+            &images, UIFIND_ALL);
+    }
+    CContainerUI::CollectImages(images);
+}
+
 void MovingContainer::AddItem(CControlUI* item)
 {
     if (item != nullptr) m_items.push_back(item);

@@ -45,6 +45,8 @@ public:
     // Slides waiting outside the panels are not in the tree: they hear of
     // a new scale from here.
     void ScaleChanged() override;
+    // With the slides waiting outside the panels: they slide in later.
+    void CollectImages(std::vector<ImageDrawInfo*>& images) override;
     void ResetPanels();
     void OnMoveTimer();
     void OnSwitchTimer();

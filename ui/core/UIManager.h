@@ -50,6 +50,8 @@ enum : UINT {
     // The system refused a layered frame handed over by the presenting
     // thread: the window is updated whole.
     WM_UI_LAYERED_REFUSED = WM_APP + 2,
+    // A preloading thread's pictures are ready (lParam: its batch).
+    WM_UI_PICTURES_READY = WM_APP + 3,
 };
 
 class CUIManager {
@@ -109,6 +111,16 @@ public:
     // size unless `keepWindowSize` (WM_DPICHANGED, whose suggested rectangle
     // the caller takes).
     void SetDpi(int dpi, bool keepWindowSize = false);
+    // Decodes, on a thread of its own, the pictures that `subtree`'s controls
+    // name and have not loaded yet (resources only), at the window's scale;
+    // they join the window's table on its own thread. A page about to be
+    // shown then paints without decoding on the UI thread: at 200 % its
+    // pictures have four times the pixels.
+    void PreloadImages(CControlUI* subtree);
+    // The same for pictures named by image attribute strings that no
+    // control holds yet.
+    void PreloadImages(const std::vector<CUIString>& attributes);
+
     // Each font id this window can use (its own and the shared ones) with
     // its height in device pixels at the window's scale, for the log.
     std::vector<std::pair<int, int>> FontHeights();
@@ -342,6 +354,7 @@ private:
     void HideTooltip();
     TFontInfo* FindFontEntry(int id);
     void MeasureFont(TFontInfo& info);
+    void AdoptPreloadedImages(LPARAM batch);
     // Makes the font again when it was made for another scale.
     void RefreshFont(TFontInfo& info);
     static WORD MapKeyState();

@@ -28,9 +28,11 @@ bool CUIManager::UpdateLayout()
     m_updateNeeded = false;
     const bool layeredChangedBefore = m_layeredChanged;
     if (m_root->IsUpdateNeeded()) {
-        // The client size may have changed with the layout: the buffers are
-        // made again at the new size.
-        ReleaseOffscreen();
+        // The buffers stay: the paint makes them again where the client size
+        // changed (EnsureOffscreen, RenderLayeredPicture). Dropping them on
+        // every layout of the whole tree (a page shown) re-rendered the
+        // window's shape and sent the whole window again, several frames at
+        // 200 %.
         m_root->PlaceAt(LayoutRect(), true);
     } else {
         std::vector<CControlUI*> stale;

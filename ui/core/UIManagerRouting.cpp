@@ -284,6 +284,10 @@ bool CUIManager::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         DrainAsyncNotifications();
         result = 0;
         return true;
+    case WM_UI_PICTURES_READY:
+        AdoptPreloadedImages(lParam);
+        result = 0;
+        return true;
     case WM_GETOBJECT:
         result = Accessible().OnGetObject(wParam, lParam);
         if (result != 0) return true;

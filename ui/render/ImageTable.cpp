@@ -89,6 +89,20 @@ ImageData* CImageTable::RegisterImage(const wchar_t* name, const wchar_t* type, 
     return result;
 }
 
+ImageData* CImageTable::Adopt(const wchar_t* name, std::unique_ptr<ImageData> image, const wchar_t* type,
+                              uint32_t mask)
+{
+    if (name == nullptr || name[0] == L'\0') return nullptr;
+    if (ImageData* found = FindImage(name)) return found;
+    if (!image || image->dpi != m_dpi) return nullptr;
+    if (type != nullptr) image->resourceType = type;
+    image->mask = mask;
+    Table& table = m_keepShared ? Shared() : m_own;
+    ImageData* result = image.get();
+    table.images.emplace(Key(name), std::move(image));
+    return result;
+}
+
 void CImageTable::ReleaseImages(bool shared)
 {
     if (shared)

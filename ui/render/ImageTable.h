@@ -47,6 +47,10 @@ public:
     ImageData* RegisterImage(const wchar_t* name, const wchar_t* type, uint32_t mask, bool keepUnadjusted,
                              bool shared);
 
+    // Takes a picture loaded elsewhere (a preloading thread) under `name`,
+    // unless the table has one by that name already or the picture is for
+    // another scale. Returns the table's picture of that name, or null.
+    ImageData* Adopt(const wchar_t* name, std::unique_ptr<ImageData> image, const wchar_t* type, uint32_t mask);
     // Frees every picture of this table, or of the shared table.
     void ReleaseImages(bool shared);
 
