@@ -19,6 +19,7 @@
 #include "install/SetupMessages.h"
 #include "install/Shortcuts.h"
 #include "install/UninstallRegistration.h"
+#include "install/StagedInstall.h"
 #include "install/UnzipWithProgress.h"
 #include "services/MyLog.h"
 
@@ -168,8 +169,24 @@ PassEnd InstallPackage(HWND window, const wchar_t* package, const PackagePin& pi
         DeleteFileW(package);
         return {PassEnd::Failed, PassFault::Package};
     }
+    // Into the staging folder: the installation stays as it is until every
+    // file has arrived whole and the executables have their names.
+    const StagedInstallPaths paths = StagedPaths(InstallSettings::installDir.GetData());
+    // A swap an earlier pass could not undo whole is tried again first: its
+    // backup is the old installation.
+    if (RecoverInterruptedInstall(paths) == RecoveryOutcome::Failed) {
+        logger->error("recovery: {}", RecoveryOutcomeText(RecoveryOutcome::Failed));
+        return {PassEnd::Failed, PassFault::Extraction};
+    }
+    CreateDirectoryW(paths.staging.c_str(), nullptr);
+    SetFileAttributesW(paths.staging.substr(0, paths.staging.size() - 1).c_str(), FILE_ATTRIBUTE_HIDDEN);
     ExtractFailure failure;
-    int result = UnzipWidthProgress(package, InstallSettings::installDir, window, &failure);
+    int result = UnzipWidthProgress(package, paths.staging.c_str(), window, &failure);
+    // The extraction works from inside its folder; the process's current
+    // folder goes back to the installation's, where it was left before
+    // staging (and a current folder cannot be removed).
+    SetCurrentDirectoryW(paths.installDir.c_str());
+    if (result != kUnzipOk) RemoveStagingLeftovers(paths);
     if (result == kUnzipCancelled) return {PassEnd::Stopped};
     ReportUnzipResult(window, result);
     if (result == kUnzipNotEnoughSpace) {
@@ -189,9 +206,27 @@ PassEnd InstallPackage(HWND window, const wchar_t* package, const PackagePin& pi
         return {PassEnd::Failed, PassFault::Extraction};
     }
     std::wstring target;
-    if (RenameExecutables(&target)) return {PassEnd::Installed};
-    logger->error("cannot replace {} (the program may be running)", Text936(target.c_str()));
-    return {PassEnd::Failed, PassFault::RunningProgram};
+    if (!RenameExecutablesIn(paths.staging, &target)) {
+        logger->error("cannot name {} in the staging folder", Text936(target.c_str()));
+        RemoveStagingLeftovers(paths);
+        return {PassEnd::Failed, PassFault::Extraction};
+    }
+    const SwapOutcome swap = SwapStagedFiles(paths, &target);
+    RemoveStagingLeftovers(paths);
+    switch (swap) {
+    case SwapOutcome::Committed:
+        return {PassEnd::Installed};
+    case SwapOutcome::InUse:
+        logger->error("cannot replace {} (the program may be running); nothing was changed", Text936(target.c_str()));
+        return {PassEnd::Failed, PassFault::RunningProgram};
+    case SwapOutcome::Refused:
+        logger->error("the package holds a name the installer reserves: {}", Text936(target.c_str()));
+        return {PassEnd::Failed, PassFault::Extraction};
+    case SwapOutcome::RolledBack:
+        break;
+    }
+    logger->error("could not move {} into place; the earlier installation was put back", Text936(target.c_str()));
+    return {PassEnd::Failed, PassFault::Extraction};
 }
 
 // Seconds since 1970 (UTC) by the system clock.
@@ -323,7 +358,11 @@ RenameOutcome RenameIfExists(const wchar_t* from, const wchar_t* to)
 
 bool RenameExecutables(std::wstring* failedTarget)
 {
-    const std::wstring dir = InstallSettings::installDir.GetData();
+    return RenameExecutablesIn(InstallSettings::installDir.GetData(), failedTarget);
+}
+
+bool RenameExecutablesIn(const std::wstring& dir, std::wstring* failedTarget)
+{
     for (const ExecutableRename& rename :
          PackagedExecutableRenames(InstallSettings::exeName.GetData(), InstallSettings::boxName.GetData())) {
         const std::wstring from = dir + rename.packaged;
@@ -340,6 +379,12 @@ unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options)
 {
     {
         ComApartment com;
+        // What an earlier run left half done is finished or undone first.
+        const RecoveryOutcome recovered = RecoverInterruptedInstall(StagedPaths(InstallSettings::installDir.GetData()));
+        if (recovered != RecoveryOutcome::NothingFound) {
+            auto level = recovered == RecoveryOutcome::Failed ? spdlog::level::err : spdlog::level::info;
+            MyLog::GetLogger()->log(level, "recovery: {}", RecoveryOutcomeText(recovered));
+        }
         if (!DownloadExtractAndRename(window, options)) return 0;
         PostStatusText(window, L"UnzipWidthProgress finish");
         PostStatusText(window, L"DeleteFile");

@@ -74,6 +74,8 @@ unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options);
 // program is running), with that target in `failedTarget`: the pass fails.
 // An executable the package lacks is passed over.
 bool RenameExecutables(std::wstring* failedTarget = nullptr);
+// The same in another folder (ending with a backslash): the staging folder.
+bool RenameExecutablesIn(const std::wstring& dir, std::wstring* failedTarget = nullptr);
 
 enum class RenameOutcome { Renamed, NotInPackage, Failed };
 RenameOutcome RenameIfExists(const wchar_t* from, const wchar_t* to);
