@@ -108,7 +108,10 @@ bool CControlUI::Trigger() { return IsVisible() && IsEnabled(); }
 void CControlUI::AttachManager(CUIManager* manager, CControlUI* parent, bool init)
 {
     if (m_cover != nullptr) m_cover->AttachManager(manager, this, init);
-    const bool rescale = manager != m_manager && manager != nullptr && !manager->GetScale().IsBase();
+    // Device lengths follow the scale of the window the control joins (one
+    // built before it had a window was at 100 %).
+    const int oldDpi = m_manager != nullptr ? m_manager->GetDpi() : kBaseDpi;
+    const bool rescale = manager != nullptr && manager->GetDpi() != oldDpi;
     m_manager = manager;
     m_parent = parent;
     if (rescale) ScaleChanged();
