@@ -11,6 +11,7 @@
 
 #include "app/InstallSettings.h"
 #include "install/CngHash.h"
+#include "install/CrashPoint.h"
 #include "install/InstallCountReport.h"
 #include "install/ManifestSignature.h"
 #include "install/NameFile.h"
@@ -212,7 +213,10 @@ PassEnd InstallPackage(HWND window, const wchar_t* package, const PackagePin& pi
         return {PassEnd::Failed, PassFault::Extraction};
     }
     const SwapOutcome swap = SwapStagedFiles(paths, &target);
-    RemoveStagingLeftovers(paths);
+    // A committed swap's backup and journal stay until the shortcuts, the
+    // key, the report and the name file are done: until then the folder
+    // says the installation is not finished.
+    if (swap != SwapOutcome::Committed) RemoveStagingLeftovers(paths);
     switch (swap) {
     case SwapOutcome::Committed:
         return {PassEnd::Installed};
@@ -221,6 +225,9 @@ PassEnd InstallPackage(HWND window, const wchar_t* package, const PackagePin& pi
         return {PassEnd::Failed, PassFault::RunningProgram};
     case SwapOutcome::Refused:
         logger->error("the package holds a name the installer reserves: {}", Text936(target.c_str()));
+        return {PassEnd::Failed, PassFault::Extraction};
+    case SwapOutcome::Unwritten:
+        logger->error("cannot write {} through to the disk; nothing was changed", Text936(target.c_str()));
         return {PassEnd::Failed, PassFault::Extraction};
     case SwapOutcome::RolledBack:
         break;
@@ -400,6 +407,8 @@ unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options)
     // closed it during the report), and the installation is whole only with
     // its name file.
     SaveNameFile();
+    CrashPoint("namefile");
+    RemoveStagingLeftovers(StagedPaths(InstallSettings::installDir.GetData()));
     PostMessageW(window, WM_SETUP_FINISHED, 0, 0);
     return 0;
 }

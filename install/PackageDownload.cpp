@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "install/CrashPoint.h"
 #include "install/RequestPolicy.h"
 #include "install/SetupMessages.h"
 #include "services/MyLog.h"
@@ -217,6 +218,7 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* packageFile)
         return 0;
     }
     package->written += static_cast<int64_t>(bytes);
+    CrashPoint("download");
     return bytes;
 }
 

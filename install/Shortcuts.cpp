@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "app/InstallSettings.h"
+#include "install/CrashPoint.h"
 #include "ui/core/UIString.h"
 
 using Microsoft::WRL::ComPtr;
@@ -49,7 +50,9 @@ bool CreateLink(const wchar_t* target, const wchar_t* folder, const wchar_t* nam
     wchar_t path[MAX_PATH] = {};
     swprintf(path, MAX_PATH, L"%ls\\%ls", folder, fileName);
     if (!PathRenameExtensionW(path, L".lnk")) return false;
-    return SUCCEEDED(file->Save(path, TRUE));
+    const bool saved = SUCCEEDED(file->Save(path, TRUE));
+    CrashPoint("shortcut", path);
+    return saved;
 }
 
 void CreateShortCut(HWND window)

@@ -1,6 +1,11 @@
 #include "install/StagedInstall.h"
 
+#include <atomic>
 #include <cwctype>
+#include <mutex>
+#include <thread>
+
+#include "install/CrashPoint.h"
 
 namespace {
 
@@ -230,6 +235,7 @@ bool RollBackSwap(const StagedInstallPaths& paths, const InstallJournal& journal
             }
             MakeParents(paths.installDir, target);
             if (!MoveThrough(saved, target)) whole = false;
+            CrashPoint("rollback", it->path.c_str());
         } else if (!Exists(staged) && Exists(target)) {
             // Moved in: the new file goes away again, with folders it made.
             MakeParents(paths.staging, staged);
@@ -238,6 +244,7 @@ bool RollBackSwap(const StagedInstallPaths& paths, const InstallJournal& journal
                 continue;
             }
             RemoveEmptyParents(paths.installDir, target);
+            CrashPoint("rollback", it->path.c_str());
         }
     }
     if (whole) {
@@ -249,7 +256,35 @@ bool RollBackSwap(const StagedInstallPaths& paths, const InstallJournal& journal
     return whole;
 }
 
-SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culprit)
+bool FlushStagedFiles(const StagedInstallPaths& paths, unsigned threads, std::wstring* culprit)
+{
+    if (threads == 0) return true;
+    std::vector<std::wstring> files;
+    ListFiles(paths.staging, L"", &files);
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex culpritLock;
+    auto work = [&] {
+        for (size_t i = next++; i < files.size() && !failed; i = next++) {
+            const std::wstring path = paths.staging + files[i];
+            HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+            const bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+            if (!flushed && !failed.exchange(true) && culprit != nullptr) {
+                std::lock_guard<std::mutex> hold(culpritLock);
+                *culprit = path;
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned i = 1; i < threads && i < files.size(); ++i) workers.emplace_back(work);
+    work();
+    for (std::thread& worker : workers) worker.join();
+    return !failed;
+}
+
+SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culprit, unsigned flushThreads)
 {
     std::vector<std::wstring> files;
     ListFiles(paths.staging, L"", &files);
@@ -272,6 +307,7 @@ SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culpr
             return SwapOutcome::InUse;
         }
     }
+    if (!FlushStagedFiles(paths, flushThreads, culprit)) return SwapOutcome::Unwritten;
     journal.phase = JournalPhase::Swapping;
     if (!WriteJournal(paths, journal)) {
         if (culprit != nullptr) *culprit = paths.journal;
@@ -284,10 +320,12 @@ SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culpr
         if (entry.replaces) {
             MakeParents(paths.backup, saved);
             moved = MoveThrough(target, saved);
+            if (moved) CrashPoint("swap-saved", entry.path.c_str());
         }
         if (moved) {
             MakeParents(paths.installDir, target);
-            moved = MoveThrough(paths.staging + entry.path, target);
+            moved = !CrashPoint("swap-placing", entry.path.c_str()) && MoveThrough(paths.staging + entry.path, target);
+            if (moved) CrashPoint("swap-placed", entry.path.c_str());
         }
         if (!moved) {
             if (culprit != nullptr) *culprit = target;
@@ -303,6 +341,7 @@ SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culpr
         RollBackSwap(paths, journal);
         return SwapOutcome::RolledBack;
     }
+    CrashPoint("committed");
     return SwapOutcome::Committed;
 }
 
@@ -311,6 +350,7 @@ void RemoveStagingLeftovers(const StagedInstallPaths& paths)
     InstallJournal journal;
     const bool journalled = ReadJournal(paths, &journal);
     DeleteTree(paths.staging);
+    CrashPoint("cleanup");
     // Until the journal says committed the backup is the old installation.
     if (!journalled || journal.phase == JournalPhase::Committed) DeleteTree(paths.backup);
     DeleteFileW((paths.journal + L".tmp").c_str());

@@ -54,12 +54,24 @@ enum class SwapOutcome {
     Committed,  // every staged file in place; the journal says so
     InUse,      // a file to replace is held open (a running program): nothing moved
     Refused,    // the staged tree holds a reserved name: nothing moved
+    Unwritten,  // a staged file could not be flushed to the disk: nothing moved
     RolledBack  // a move failed; the old installation is back as it was
 };
 
-// Moves the staged files into place as described above. `culprit` names the
-// file at fault when it is not Committed.
-SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culprit = nullptr);
+// How many staged files are flushed to the disk at once: each flush waits
+// for the disk, and the waits of several overlap.
+constexpr unsigned kStagedFlushThreads = 4;
+
+// Every staged file written through to the disk (FlushFileBuffers), with
+// `threads` at once (0: none; 1: one after the other). False, with the
+// file named, when one could not be opened or flushed.
+bool FlushStagedFiles(const StagedInstallPaths& paths, unsigned threads, std::wstring* culprit = nullptr);
+
+// Moves the staged files into place as described above, once each is on
+// the disk (a power cut after the swap must not leave the new files empty).
+// `culprit` names the file at fault when it is not Committed.
+SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culprit = nullptr,
+                            unsigned flushThreads = kStagedFlushThreads);
 
 // Puts back what the journal's swap had moved, newest first, as far as it
 // went: old files from the backup, new files away. Then removes staging,

@@ -1,6 +1,7 @@
 #include "install/UninstallRegistration.h"
 
 #include "app/InstallSettings.h"
+#include "install/CrashPoint.h"
 #include "ui/core/UIString.h"
 
 using SkinUI::CUIString;
@@ -60,6 +61,7 @@ void AddRegeditKeyAndValues()
     if (OpenUninstallKey(key.Receive(), InstallSettings::appName) != ERROR_SUCCESS) return;
     SetStringValue(key.Get(), L"DisplayIcon", InstallSettings::installDir + InstallSettings::exeName);
     SetStringValue(key.Get(), L"DisplayName", InstallSettings::boxName);
+    CrashPoint("registry");
     // Quoted: unquoted, the system's command-line parsing of a path with
     // spaces would first try "C:\Program.exe", with administrator rights.
     SetStringValue(key.Get(), L"UninstallString", L"\"" + InstallSettings::installDir + L"Uninstall.exe\"");

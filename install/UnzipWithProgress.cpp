@@ -13,6 +13,7 @@
 #include <direct.h>
 #include <io.h>
 
+#include "install/CrashPoint.h"
 #include "install/SetupMessages.h"
 #else
 #include <fcntl.h>
@@ -319,6 +320,9 @@ int ExtractCurrentEntry(unzFile archive, const ExtractProgress& progress, int64_
         return Fail(progress, name, err == UNZ_CRCERROR ? "checksum does not match (damaged data)" : "damaged data",
                     EntryFailure(err));
     }
+#ifdef _WIN32
+    CrashPoint("extracted", name.c_str());
+#endif
     return 0;
 }
 

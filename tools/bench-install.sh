@@ -4,7 +4,11 @@
 # asserts nothing.
 #
 #   extraction: our code under Wine against Info-ZIP unzip natively, and
-#               against a silent NSIS installer of the same files under Wine
+#               against a silent NSIS installer of the same files under Wine;
+#               and the installer's whole way of placing the files (into a
+#               staging folder, each file flushed to the disk, the swap, the
+#               clean-up) beside the bare extraction, with the flushes one
+#               after the other and BOX_BENCH_FLUSH_THREADS (default 4) at once
 #   download:   our code under Wine against the curl command natively and
 #               against a bare Winsock receive loop under Wine (the floor
 #               Wine allows), all from the same nginx on loopback; and over
@@ -90,6 +94,17 @@ for round in $(seq 1 "$rounds"); do
     t1=$(now)
     echo "$p ours $(sed 's/.*extract_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
     echo "$p ours-whole $(elapsed "$t0" "$t1")" >>"$results"
+    # The staged way: no flush, one at a time, several at once.
+    for threads in 0 1 "${BOX_BENCH_FLUSH_THREADS:-4}"; do
+      sleep "$pause"
+      line=$("$BOX_WINE" "$bench_exe" stage "$(winpath "$work/$p.zip")" "$(winpath "$run/staged-$threads")" "$threads" \
+        2>&1 >"$run/trace.txt" | grep extract_seconds)
+      grep -q 'result=0 swap=0' <<<"$line" || echo "the staged installation failed: $line" >&2
+      for step in extract flush swap cleanup; do
+        echo "$p staged$threads-$step $(sed "s/.*${step}_seconds=\([0-9.]*\).*/\1/" <<<"$line")" >>"$results"
+      done
+    done
+    cmp -s "$run/ours/bin/part00.dat" "$run/staged-1/bin/part00.dat" 2>/dev/null || [ "$p" = small ]
     sleep "$pause"
     t0=$(now); "$BOX_WINE" "$work/$p-setup.exe" /S "/D=$(winpath "$run/nsis")"; t1=$(now)
     echo "$p nsis $(elapsed "$t0" "$t1")" >>"$results"
@@ -156,6 +171,11 @@ for p in ("large", "small"):
     u, o, w, n = (med[(p, k)] for k in ("unzip", "ours", "ours-whole", "nsis"))
     print(f"  {p:5} extract: unzip native {u:6.3f}   ours {o:6.3f} (whole run {w:6.3f})   nsis under Wine {n:6.3f}")
     print(f"        ours/unzip {o / u:5.2f}   ours/nsis {o / n:5.2f}   (whole run: {w / u:5.2f}, {w / n:5.2f})")
+    for threads in sorted({k[1][6:k[1].index("-")] for k in med if k[0] == p and k[1].startswith("staged")}, key=int):
+        steps = [med[(p, f"staged{threads}-{s}")] for s in ("extract", "flush", "swap", "cleanup")]
+        how = {"0": "no flush", "1": "flushed one by one"}.get(threads, f"flushed {threads} at once")
+        print(f"        staged, {how:20}: {sum(steps):6.3f} = extract {steps[0]:.3f} + flush {steps[1]:.3f}"
+              f" + swap {steps[2]:.3f} + clean-up {steps[3]:.3f}   staged/bare {sum(steps) / o:5.2f}")
 c, o, f = med[("download", "curl")], med[("download", "ours")], med[("download", "winsock")]
 print(f"  download: curl native {size / c / 1e6:7.1f} MB/s   bare Winsock under Wine {size / f / 1e6:7.1f} MB/s   ours {size / o / 1e6:7.1f} MB/s")
 print(f"        ours/curl throughput {c / o:5.2f}   ours/Winsock floor {f / o:5.2f}")

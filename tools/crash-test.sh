@@ -3,6 +3,8 @@
 #
 #   tools/crash-test.sh [N]     N runs (default 10)
 #
+# CI runs a short form (tests/e2e: install_e2e_crashrandom) in a prefix of
+# its own; by hand it uses the build's test prefix.
 # Each run restores an older installation of the box (installed once by the
 # unpinned build from a package whose executables differ), starts the real
 # Install.exe /S /NAME=Box against the demo package, ends it with kill -9
@@ -30,7 +32,8 @@ rm -rf "$work"; mkdir -p "$work"
 package=$dir/package/Orrery2.zip
 target="$WINEPREFIX/drive_c/Program Files/Box"
 stop_all() {
-  pkill -9 -f 'Install(Unpinned)?\.exe' 2>/dev/null || true
+  # This prefix's processes only: other tests may run beside this one.
+  "$BOX_WINESERVER" -k 2>/dev/null || true
   bash "$box_root/tools/servers/demo-servers.sh" stop "$dir" >/dev/null 2>&1 || true
   "$BOX_WINESERVER" -k 2>/dev/null || true
   box_stop_xvfb
@@ -89,8 +92,8 @@ for run in $(seq 1 "$runs"); do
   (cd "$work" && exec env WINEDEBUG=-all "$BOX_WINE" "$dir/bin/Install.exe" /S /NAME=Box) >"$work/wine.log" 2>&1 &
   installer=$!
   sleep "$(awk -v ms="$at" 'BEGIN { printf "%.3f", ms / 1000 }')"
-  # The Windows process itself, as a power cut or a task manager ends it.
-  pkill -9 -f 'Install\.exe /S' 2>/dev/null || true
+  # The Windows process itself (the loader execs into it), as a power cut
+  # or a task manager ends it.
   kill -9 "$installer" 2>/dev/null || true
   { wait "$installer"; } 2>/dev/null || true
   "$BOX_WINESERVER" -k 2>/dev/null || true

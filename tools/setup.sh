@@ -27,7 +27,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick
   fonts-wqy-microhei locales
-  nginx-light tinyproxy
+  nginx-light tinyproxy iproute2
   libstb-dev googletest libgtest-dev zlib1g-dev libminizip-dev
   clang libclang-rt-14-dev
   zip unzip nsis

@@ -76,7 +76,10 @@ for pass in "${passes[@]}"; do
     echo "$box_prefix_kind" >"$dir/ctest-$kind.probe"
     log "Windows tests of the $arch build in a $WINEARCH prefix ($box_prefix_kind) on display $DISPLAY"
     # shellcheck disable=SC2086  # the filter is two words or none
-    ctest --test-dir "$dir" --output-on-failure -j"$box_jobs" --output-junit "$report" $filter
+    # Twice the cores: the end-to-end scenarios spend most of their time
+    # waiting on servers, timers and windows, each in its own namespace,
+    # prefix and display.
+    ctest --test-dir "$dir" --output-on-failure -j"$((box_jobs * 2))" --output-junit "$report" $filter
   ) || status=1
 done
 python3 "$box_root/tools/test-summary.py" "$dir" "$arch" "${passes[@]%%:*}" || status=1

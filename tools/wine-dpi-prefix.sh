@@ -10,8 +10,7 @@
 # nothing here depends on.
 set -euo pipefail
 source="${1:?prefix}" copy="${2:?copy}" dpi="${3:?dpi}"
-rm -rf "$copy"
-cp -a "$source" "$copy"
+python3 "$(dirname "$0")/wine-copy-prefix.py" "$source" "$copy"
 python3 - "$copy/user.reg" "$dpi" <<'PY'
 import re
 import sys

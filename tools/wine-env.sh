@@ -21,7 +21,7 @@ case "${2:-i686}" in
     ;;
 esac
 export WINEPREFIX=${BOX_WINEPREFIX:-$box_build_dir/wine/prefix-$WINEARCH}
-export HOME=$box_build_dir/wine/home-$WINEARCH
+export HOME=${BOX_WINEHOME:-$box_build_dir/wine/home-$WINEARCH}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko prompts, no desktop menu entries written into $HOME.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}

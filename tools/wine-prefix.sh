@@ -29,6 +29,11 @@ box_prepare_prefix() {
     "$BOX_WINE" "$build/tests/trust_authority.exe" "Z:${build//\//\\}\\tls\\ca.der" </dev/null >/dev/null 2>&1 ||
       { echo "the prefix $WINEPREFIX did not take the tests' authority" >&2; return 1; }
   fi
+  # The registry on disk as it stands now (wineserver writes it only every
+  # half minute): tests copy the prefix from it.
+  box_stop_prefix
+  "$BOX_WINESERVER" -p 60 </dev/null >/dev/null 2>&1 || true
+  "$BOX_WINE" wineboot </dev/null >/dev/null 2>&1 || true
   probe=$build/tests/prefix_probe.exe
   if [ ! -f "$probe" ]; then
     box_prefix_kind="$WINEARCH prefix (not probed)"

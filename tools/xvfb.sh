@@ -1,25 +1,23 @@
 # Sourced: box_start_xvfb [WxH] starts Xvfb (1024x768 unless told) on a free
 # display number and exports DISPLAY; the server is stopped when the sourcing
-# script exits.
+# script exits. Xvfb picks the number itself (-displayfd), so that scripts
+# starting displays side by side never take the same one.
 box_start_xvfb() {
-  local n size=${1:-1024x768}
-  for n in $(seq 91 199); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
-    box_xvfb_pid=$!
-    for _ in $(seq 1 100); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      kill -0 "$box_xvfb_pid" 2>/dev/null || break
-      sleep 0.05
-    done
-    if [ -e "/tmp/.X11-unix/X$n" ]; then
-      export DISPLAY=":$n"
-      trap 'box_stop_xvfb' EXIT
-      return 0
-    fi
-  done
-  echo "no free display for Xvfb" >&2
-  return 1
+  local size=${1:-1024x768} fifo n=
+  fifo=$(mktemp -u "${TMPDIR:-/tmp}/box-xvfb.XXXXXX")
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  box_xvfb_pid=$!
+  # The number arrives once the server listens; nothing arrives if it fails.
+  read -r -t 20 n <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "$n" ] || ! kill -0 "$box_xvfb_pid" 2>/dev/null; then
+    echo "Xvfb would not start" >&2
+    box_stop_xvfb
+    return 1
+  fi
+  export DISPLAY=":$n"
+  trap 'box_stop_xvfb' EXIT
 }
 
 box_stop_xvfb() {

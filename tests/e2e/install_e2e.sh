@@ -3,7 +3,10 @@
 # test display, driven with xdotool, against nginx and the API test server
 # on 127.0.0.1 (the host and ports compiled into the build).
 #
-#   install_e2e.sh <build-dir> <arch> <scenario>
+#   install_e2e.sh <build-dir> <arch> <scenario> [<instance>]
+#
+# The instance names this run's files (the scenario unless given), so that
+# runs of one scenario with other settings may go side by side.
 #
 # Scenarios:
 #   full      name "Box", Next, wait for the finish page, Finish; check files,
@@ -117,7 +120,7 @@ set -Eeuo pipefail
 # failed command is kept and told if the script ends on it.
 failed_step=
 trap 'failed_step="line $LINENO: $BASH_COMMAND"' ERR
-build=$(cd "${1:?build dir}" && pwd) arch=${2:?arch} scenario=${3:?scenario}
+build=$(cd "${1:?build dir}" && pwd) arch=${2:?arch} scenario=${3:?scenario} instance=${4:-$3}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tools/common.sh"
 source "$root/tools/wine-env.sh" "$build" "$arch"
@@ -130,7 +133,7 @@ dpi=96
 sc() { echo $(((2 * $1 * dpi + 96) / 192)); }
 if [ "$scenario" = dpi ]; then
   # A prefix of its own, its scale set before anything runs in it.
-  dpi_prefix=$build/e2e-dpi-prefix-$WINEARCH-$dpi
+  dpi_prefix=$build/e2e-dpi-prefix-$WINEARCH-$instance
   bash "$root/tools/wine-dpi-prefix.sh" "$WINEPREFIX" "$dpi_prefix" "$dpi"
   export WINEPREFIX=$dpi_prefix
   # Room for the name window at 200 % (1422 x 924) and more: nothing may
@@ -146,7 +149,8 @@ default_kind=win32
 [ "$arch" = i686 ] || default_kind=win64
 shots=$build/screenshots
 [ "$WINEARCH" = "$default_kind" ] || shots=$build/screenshots-$WINEARCH
-work=$build/e2e-$WINEARCH-$scenario
+work=$build/e2e-$WINEARCH-$instance
+servers_dir=${BOX_SERVERS_DIR:-$build/demo-servers}
 rm -rf "$work"; mkdir -p "$work" "$shots"
 drive=$WINEPREFIX/drive_c
 # The box's name: the folder, the executables, the shortcuts and the key.
@@ -162,7 +166,17 @@ if [ "$scenario" = silentdir ]; then
 fi
 package=$build/package/Orrery2.zip
 
-fail() { echo "FAIL: $*" >&2; shot "failure-$scenario"; failed_step=; exit 1; }
+fail() { echo "FAIL: $*" >&2; tell_logs; shot "failure-$scenario"; failed_step=; exit 1; }
+# What the installer and Wine last said, so that a failure far away (CI) can
+# be understood from its output alone.
+tell_logs() {
+  local file
+  for file in "$target/logs/InstallRotating.txt" "$work/wine.log"; do
+    [ -s "$file" ] || continue
+    echo "--- the last lines of $file:"
+    tail -12 "$file" | iconv -f GBK -t UTF-8 -c
+  done >&2
+}
 shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
 shot_window() { import -window "$1" "$shots/$2.png" 2>/dev/null || true; }
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
@@ -654,7 +668,7 @@ if [[ "$scenario" == silent* ]]; then
       ;;
     silentfaults)
       package_port=$(cache_value BOX_PACKAGE_PORT)
-      www=$build/demo-servers/www
+      www=$servers_dir/www
       plan() { curl -sf "http://127.0.0.1:$package_port/_plan?plan=$1" >/dev/null || fail "the fault server took no plan $1"; }
       requests() { curl -s "http://127.0.0.1:$package_port/_log?tag="; }
       size=$(stat -c %s "$package")
@@ -780,7 +794,7 @@ if [[ "$scenario" == silent* ]]; then
         fail "the mirror was not logged: $log_text"
       ;;
     silentmanifest)
-      manifest=$build/demo-servers/www/Orrery2.zip.sig.json
+      manifest=$servers_dir/www/Orrery2.zip.sig.json
       # Each refused: three passes, exit code 2, nothing extracted, and the
       # log names the check that failed.
       refuse() { # description check-in-log
@@ -917,6 +931,10 @@ fi
 
 # The code page this system gives the installer, as the system says it.
 "$BOX_WINE" "$build/tests/prefix_probe.exe" 2>/dev/null | tr -d '\r' | grep '^ACP=' >"$work/acp.txt" || true
+
+# Each character of a name typed below on a key of its own before the
+# installer starts, so that typing it never remaps a key under its feet.
+python3 "$root/tests/e2e/map_keys.py" "$box" || fail "no keys for $box on the display"
 
 cd "$run_dir"
 # Wine's own errors about the display or a driver explain a window that never

@@ -23,6 +23,7 @@
 
 #include "install/PackageDownload.h"
 #include "install/SetupMessages.h"
+#include "install/StagedInstall.h"
 #include "install/UnzipWithProgress.h"
 
 namespace {
@@ -107,8 +108,9 @@ long long BareDownload(const std::string& url, const std::wstring& path)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 4) {
-        fwprintf(stderr, L"usage: install_bench extract <archive> <destination> | download|winsock <url> <folder>\n");
+    if (argc != 4 && !(argc == 5 && std::wstring(argv[1]) == L"stage")) {
+        fwprintf(stderr, L"usage: install_bench extract <archive> <destination> | stage <archive> <destination> "
+                         L"<flush threads> | download|winsock <url> <folder>\n");
         return 2;
     }
     std::wstring command = argv[1];
@@ -122,6 +124,31 @@ int wmain(int argc, wchar_t** argv)
         QueryPerformanceCounter(&end);
         fprintf(stderr, "extract_seconds=%.3f result=%d\n", Seconds(start, end), result);
         return result == 0 ? 0 : 1;
+    }
+    if (command == L"stage") {
+        // The installer's way: into the staging folder, every file flushed
+        // (0: not at all), the swap, the clean-up; each step timed.
+        std::wstring destination = argv[3];
+        if (destination.back() != L'\\') destination += L'\\';
+        CreateDirectoryW(destination.c_str(), nullptr);
+        const StagedInstallPaths paths = StagedPaths(destination);
+        CreateDirectoryW(paths.staging.c_str(), nullptr);
+        LARGE_INTEGER extracted, flushed, swapped, cleaned;
+        QueryPerformanceCounter(&start);
+        int result = UnzipWidthProgress(argv[2], paths.staging.c_str(), static_cast<HWND>(nullptr));
+        SetCurrentDirectoryW(destination.c_str());
+        QueryPerformanceCounter(&extracted);
+        std::wstring culprit;
+        const bool flushOk = FlushStagedFiles(paths, static_cast<unsigned>(_wtoi(argv[4])), &culprit);
+        QueryPerformanceCounter(&flushed);
+        const SwapOutcome swap = SwapStagedFiles(paths, &culprit, 0);
+        QueryPerformanceCounter(&swapped);
+        RemoveStagingLeftovers(paths);
+        QueryPerformanceCounter(&cleaned);
+        fprintf(stderr, "extract_seconds=%.3f flush_seconds=%.3f swap_seconds=%.3f cleanup_seconds=%.3f result=%d swap=%d\n",
+                Seconds(start, extracted), Seconds(extracted, flushed), Seconds(flushed, swapped), Seconds(swapped, cleaned),
+                result, static_cast<int>(swap));
+        return result == 0 && flushOk && swap == SwapOutcome::Committed ? 0 : 1;
     }
     if (command == L"download") {
         std::wstring path = std::wstring(argv[3]) + L"\\temp.zip";

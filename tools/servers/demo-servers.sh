@@ -5,6 +5,8 @@
 #   demo-servers.sh start <package.zip> [<build-dir>]   serves it as /Orrery2.zip
 #   demo-servers.sh stop [<build-dir>]
 #
+# Their files go to <build-dir>/demo-servers, or to BOX_SERVERS_DIR.
+#
 # BOX_PACKAGE_SERVER=fault serves the package from the fault-injecting server
 # instead of nginx (its plan from BOX_FAULT_PLAN, changed later through its
 # /_plan); BOX_API_ANSWER names the API server's answer to the installer's
@@ -31,7 +33,7 @@ if [ "$cmd" = start ]; then
 else
   build=${2:-$(box_build_dir "$(box_run_arch)")}
 fi
-run=$build/demo-servers
+run=${BOX_SERVERS_DIR:-$build/demo-servers}
 
 case "$cmd" in
   start)
