@@ -166,7 +166,7 @@ if [ "$scenario" = silentdir ]; then
 fi
 package=$build/package/Orrery2.zip
 
-fail() { echo "FAIL: $*" >&2; tell_logs; shot "failure-$scenario"; failed_step=; exit 1; }
+fail() { echo "FAIL: $*" >&2; tell_logs; shot "failure-$instance"; failed_step=; exit 1; }
 # What the installer and Wine last said, so that a failure far away (CI) can
 # be understood from its output alone.
 tell_logs() {
@@ -180,6 +180,11 @@ tell_logs() {
 shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
 shot_window() { import -window "$1" "$shots/$2.png" 2>/dev/null || true; }
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+
+# Each character of the name on a key of its own before any Wine program of
+# this run starts (a change of the keys while Wine starts is lost to it), so
+# that typing the name never remaps a key under the installer's feet.
+if [ "$box" != Box ]; then python3 "$root/tests/e2e/map_keys.py" "$box" || fail "no keys for $box on the display"; fi
 
 servers_up=
 # tmpfs disks a scenario mounts as Wine drives: "<drive letter>:<mount point>".
@@ -932,10 +937,6 @@ fi
 # The code page this system gives the installer, as the system says it.
 "$BOX_WINE" "$build/tests/prefix_probe.exe" 2>/dev/null | tr -d '\r' | grep '^ACP=' >"$work/acp.txt" || true
 
-# Each character of a name typed below on a key of its own before the
-# installer starts, so that typing it never remaps a key under its feet.
-python3 "$root/tests/e2e/map_keys.py" "$box" || fail "no keys for $box on the display"
-
 cd "$run_dir"
 # Wine's own errors about the display or a driver explain a window that never
 # comes; the rest of its chatter stays off.
@@ -954,10 +955,28 @@ alive_or_fail() {
   fail "Install.exe ended (exit code $status) before its window showed: $(tail -5 "$work/wine.log")"
 }
 window_or_end() { alive_or_fail; has_window "$@"; }
+# The Chinese texts the framework draws must be the same glyphs whatever the
+# system's code page: code page 936 draws them (its reference crops are kept),
+# the others must draw the same pixels, not empty boxes. A crop of a window:
+chinese_glyphs() { # window what WxH+X+Y (logical pixels; the prefix is at 96 DPI)
+  local crop=$shots/chinese-$2-$instance.png reference=$shots/chinese-$2-chinese_936.png differing
+  import -window "$1" "$work/$2.png" 2>/dev/null || fail "no screenshot of the $2"
+  convert "$work/$2.png" -crop "$3" +repage "$crop"
+  [ "$instance" = chinese_936 ] && return 0
+  [ -f "$reference" ] || fail "no reference crop from code page 936 ($reference)"
+  differing=$(compare -metric AE -fuzz 10% "$reference" "$crop" null: 2>&1) || true
+  # A few pixels of anti-aliasing may differ; empty boxes differ in hundreds.
+  [ "${differing%%.*}" -le 40 ] 2>/dev/null ||
+    fail "the $2 is drawn otherwise than on code page 936 ($differing pixels differ): $crop"
+  echo "the $2 is drawn as on code page 936 ($differing pixels differ)"
+}
+
 wait_for 60 "the name window" window_or_end 711 462
 name=$(window_of_size 711 462)
 sleep 1
 [ "$scenario" = full ] && shot 01-name-window
+# The field's hint, in the font of the status line too.
+[ "$scenario" = chinese ] && chinese_glyphs "$name" hint 348x41+313+293
 
 if [ "$scenario" = escape ]; then
   xdotool windowactivate --sync "$name" 2>/dev/null || xdotool windowfocus "$name" || true
@@ -998,6 +1017,8 @@ fi
 wait_for 60 "the wizard" has_window 647 449
 wizard=$(window_of_size 647 449)
 sleep 1
+# The folder field, 我的盒子 in its path (up to the browse button).
+[ "$scenario" = chinese ] && chinese_glyphs "$wizard" folder 346x25+123+376
 
 if [ "$scenario" = baddir ]; then
   # A folder under a file cannot be made.

@@ -8,7 +8,8 @@ for the moment of the press, then mapping it back. A program that reads the
 event after the mapping has changed again (Wine under load) gets another
 character or none: a name typed that way may lose a character. Mapped here
 once, before the program starts, every character is on a key of its own
-and nothing is remapped while it types.
+and nothing is remapped while it types. (Map them before Wine's programs
+start on the display: a change while they start is lost to them.)
 """
 import ctypes
 import sys
@@ -47,6 +48,7 @@ def main():
                 wanted.append(keysym)
     if len(wanted) > len(free) - 1:  # xdotool keeps one spare for itself
         sys.exit(f"{len(wanted)} characters to map, {len(free)} free keys")
+
     for keysym, keycode in zip(wanted, reversed(free)):
         symbols = (ctypes.c_ulong * per.value)(*([keysym] * per.value))
         x11.XChangeKeyboardMapping(display, keycode, per.value, symbols, 1)

@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "ui/controls/ControlUI.h"
 #include "ui/core/AttrValue.h"
@@ -32,13 +35,70 @@ CUIManagerShared& CUIManagerShared::Get()
     return shared;
 }
 
+namespace {
+
+// Faces that draw Chinese, best first: the skins' own, then those Windows
+// has in every language, then those Wine prefixes commonly get.
+constexpr const wchar_t* kChineseFaces[] = {L"微软雅黑",  L"Microsoft YaHei", L"SimSun",    L"宋体",
+                                            L"NSimSun",   L"SimHei",          L"黑体",      L"WenQuanYi Micro Hei",
+                                            L"文泉驿微米黑", L"Noto Sans CJK SC", L"Droid Sans Fallback"};
+
+int CALLBACK OnFaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
+{
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool FaceHasChinese(HDC dc, const wchar_t* face)
+{
+    LOGFONTW query = {};
+    query.lfCharSet = GB2312_CHARSET;
+    std::wcsncpy(query.lfFaceName, face, LF_FACESIZE - 1);
+    bool found = false;
+    ::EnumFontFamiliesExW(dc, &query, OnFaceFound, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
+}  // namespace
+
+// A face asked for where it can draw Chinese; else the first installed face
+// of the list above. Asked with DEFAULT_CHARSET, a missing face may be
+// replaced by one without a single Chinese glyph (the system's code page
+// decides), and every character becomes an empty box. The font is asked
+// for in GB2312_CHARSET as well, so that the mapper, if even this face is
+// missing, still takes one that draws the text.
+std::wstring ChineseCapableFace(const wchar_t* face)
+{
+    static std::mutex lock;
+    static std::map<std::wstring, std::wstring> chosen;
+    const std::wstring wanted = face != nullptr ? face : L"";
+    std::lock_guard<std::mutex> hold(lock);
+    auto it = chosen.find(wanted);
+    if (it != chosen.end()) return it->second;
+    HDC screen = ::GetDC(nullptr);
+    std::wstring result = wanted;
+    if (wanted.empty() || !FaceHasChinese(screen, wanted.c_str())) {
+        for (const wchar_t* candidate : kChineseFaces) {
+            if (FaceHasChinese(screen, candidate)) {
+                result = candidate;
+                break;
+            }
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
+    chosen.emplace(wanted, result);
+    return result;
+}
+
 CUIManagerShared::CUIManagerShared()
 {
-    // The system's default GUI font, in the default character set, is the
+    // The system's default GUI font, in a face that draws Chinese, is the
     // font of every text that names no font of its own.
     LOGFONTW logFont = {};
     ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
-    logFont.lfCharSet = DEFAULT_CHARSET;
+    const std::wstring face = ChineseCapableFace(logFont.lfFaceName);
+    std::wcsncpy(logFont.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    logFont.lfCharSet = GB2312_CHARSET;
     defaultFont.font.Reset(::CreateFontIndirectW(&logFont));
     defaultFont.face = logFont.lfFaceName;
     // The stock font is made for the screen's DPI: its logical size is that
@@ -913,12 +973,11 @@ static std::unique_ptr<TFontInfo> MakeFont(const wchar_t* face, int size, bool b
 {
     LOGFONTW logFont = {};
     ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
-    if (face != nullptr) {
-        // LOGFONT holds 31 characters and a terminator.
-        std::wcsncpy(logFont.lfFaceName, face, LF_FACESIZE - 1);
-        logFont.lfFaceName[LF_FACESIZE - 1] = L'\0';
-    }
-    logFont.lfCharSet = DEFAULT_CHARSET;
+    // LOGFONT holds 31 characters and a terminator.
+    const std::wstring drawing = ChineseCapableFace(face != nullptr ? face : logFont.lfFaceName);
+    std::wcsncpy(logFont.lfFaceName, drawing.c_str(), LF_FACESIZE - 1);
+    logFont.lfFaceName[LF_FACESIZE - 1] = L'\0';
+    logFont.lfCharSet = GB2312_CHARSET;
     // Sizes are logical pixels (character height), scaled like the layout.
     logFont.lfHeight = -::MulDiv(size, dpi, kBaseDpi);
     // Bold is FW_BOLD: raising the GUI font's 400 by 700 would leave the

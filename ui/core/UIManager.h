@@ -43,6 +43,10 @@ struct TFontInfo {
     TEXTMETRICW metrics = {};
 };
 
+// `face` where it can draw Chinese, else the first installed face that can
+// (the texts are Chinese on every system, whatever its code page).
+std::wstring ChineseCapableFace(const wchar_t* face);
+
 // Private messages of the manager, posted to its own window.
 enum : UINT {
     // Drains the queued asynchronous notifications and the delayed clean-up.
