@@ -393,7 +393,7 @@ unsigned RunInstallSequence(HWND window, const InstallSequenceOptions& options)
             MyLog::GetLogger()->log(level, "recovery: {}", RecoveryOutcomeText(recovered));
         }
         if (!DownloadExtractAndRename(window, options)) return 0;
-        PostStatusText(window, L"UnzipWidthProgress finish");
+        PostStatusText(window, kStepFilesInPlace);
         PostStatusText(window, L"DeleteFile");
         CreateShortCut(window);
         PostStatusText(window, L"CreateShortCut");

@@ -53,6 +53,9 @@ void RequestCancel();
 
 constexpr LPARAM kStatusForUser = 1;
 constexpr LPARAM kStatusFailure = 2;
+// The step that says the files are in place: from here on the installation
+// finishes whatever the window does.
+constexpr const wchar_t* kStepFilesInPlace = L"UnzipWidthProgress finish";
 
 // Posts a copy of `text`. When the post fails the copy is freed here: nobody
 // else could ever own it.

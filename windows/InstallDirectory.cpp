@@ -34,6 +34,19 @@ int ProbeWritable(const std::wstring& dir)
     return 0;
 }
 
+// True when the nearest part of `path` that exists is a file: the folder
+// cannot be made under it, whatever code the shell chose to say so.
+bool FileOnTheWay(std::wstring path)
+{
+    for (;;) {
+        const size_t cut = path.find_last_of(L"\\/");
+        if (cut == std::wstring::npos || cut < 3) return false;
+        path.resize(cut);
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+}
+
 }  // namespace
 
 std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& appName)
@@ -52,7 +65,7 @@ std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& app
     return buffer;
 }
 
-int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND owner, std::wstring* dir)
+int MakeInstallDir(const std::wstring& path, const std::wstring& appName, std::wstring* dir)
 {
     *dir = ComposeInstallDir(path, appName);
     // Cutting the text to fit would install somewhere the user did not say.
@@ -65,23 +78,51 @@ int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND o
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
         return ProbeWritable(*dir);
     }
-    int error = SHCreateDirectory(owner, dir->c_str());
-    if (error != ERROR_SUCCESS) return error;
+    // No owner: with one the shell shows its own box (in the system's
+    // language) and answers only ERROR_CANCELLED; the prompt says why instead.
+    int error = SHCreateDirectory(nullptr, dir->c_str());
+    if (error != ERROR_SUCCESS) return FileOnTheWay(bare) ? ERROR_DIRECTORY : error;
     if (!PathFileExistsW(dir->c_str())) return ERROR_PATH_NOT_FOUND;
     return ProbeWritable(*dir);
 }
 
-const wchar_t* DescribeCreateDirError(int code)
+std::wstring NearestExistingFolder(const std::wstring& path)
+{
+    if (!IsFullyQualified(path)) return std::wstring();
+    std::wstring folder = path;
+    while (!folder.empty()) {
+        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+            return folder;
+        }
+        while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+        const size_t cut = folder.find_last_of(L"\\/");
+        if (cut == std::wstring::npos) return std::wstring();
+        folder.resize(cut + 1);  // "C:\" stays a root
+    }
+    return std::wstring();
+}
+
+std::wstring DescribeCreateDirError(int code)
 {
     switch (code) {
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return L"The directory exists.";
-    case ERROR_BAD_PATHNAME: return L"The pszPath parameter was set to a relative path";
-    case ERROR_FILENAME_EXCED_RANGE: return L"The path pointed to by pszPath is too long.";
-    case ERROR_CANCELLED: return L"The user canceled the operation.";
-    case ERROR_DIRECTORY: return L"The path names a file, not a folder.";
-    case ERROR_ACCESS_DENIED: return L"The folder cannot be written: access is denied.";
-    case ERROR_WRITE_PROTECT: return L"The folder cannot be written: the disk is write-protected.";
-    default: return L"";
+    case ERROR_ALREADY_EXISTS: return L"该文件夹已存在";
+    case ERROR_BAD_PATHNAME: return L"路径不完整，请选择完整的文件夹路径";
+    case ERROR_FILENAME_EXCED_RANGE: return L"路径太长，请选择较短的文件夹路径";
+    case ERROR_CANCELLED: return L"操作已取消";
+    case ERROR_DIRECTORY: return L"该位置是一个文件，请选择文件夹";
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND: return L"路径中有一级无法打开（可能是一个文件），请选择其他文件夹";
+    case ERROR_ACCESS_DENIED: return L"没有写入权限，请选择其他文件夹";
+    case ERROR_WRITE_PROTECT: return L"磁盘被写保护，无法写入";
+    case ERROR_INVALID_NAME: return L"文件夹名称中含有不能使用的字符";
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH: return L"找不到该磁盘或网络位置";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return L"磁盘空间不足";
+    default: return L"无法创建该文件夹（错误代码 " + std::to_wstring(code) + L"）";
     }
 }

@@ -18,8 +18,8 @@ std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& app
 // what an unattended installation does with /D's folder or the proposed
 // one: composes the installation directory (ComposeInstallDir, into `dir`,
 // empty when too long) and makes sure it stands as a folder, creating it with
-// the shell (every missing level; `owner` parents any UI the shell shows, null
-// for none). 0 when it is ready; otherwise the Windows error code: a path too
+// the shell (every missing level, without any window of the shell's). 0 when
+// it is ready; otherwise the Windows error code: a path too
 // long (ERROR_FILENAME_EXCED_RANGE), one that is not a whole path from a
 // drive's root or a share (ERROR_BAD_PATHNAME: where the installer was
 // started says nothing about where to install, the extraction moves the
@@ -28,8 +28,13 @@ std::wstring ComposeInstallDir(const std::wstring& path, const std::wstring& app
 // (ERROR_DIRECTORY: never installed into), what the shell's creation gave,
 // or, for a folder that stands or was just made, why no file can be made in
 // it (ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT: a read-only disk).
-int MakeInstallDir(const std::wstring& path, const std::wstring& appName, HWND owner, std::wstring* dir);
+int MakeInstallDir(const std::wstring& path, const std::wstring& appName, std::wstring* dir);
 
-// English description of a directory-creation error code; empty for codes
-// with no description (0 included).
-const wchar_t* DescribeCreateDirError(int code);
+// The folder the picker opens at for `path` (the folder field's text): the
+// path itself, or its nearest parent, that stands as a folder; empty when
+// none does (a relative path, a drive that is not there).
+std::wstring NearestExistingFolder(const std::wstring& path);
+
+// Why a folder could not be used, in the words of the prompt: what the user
+// can do about it, and the error code where no better words fit.
+std::wstring DescribeCreateDirError(int code);

@@ -32,11 +32,11 @@ void PromptWnd::HandleNotify(TUINotify& notify)
         CloseWithResult(1);
 }
 
-UINT ShowPrompt(const wchar_t* message)
+UINT ShowPrompt(const wchar_t* message, HWND owner)
 {
     PromptWnd prompt;
     prompt.message = message;
-    if (prompt.CreateNativeWindow(nullptr, kModalTitle, kInstallerWindowStyle, 0) == nullptr) return 0;
+    if (prompt.CreateNativeWindow(owner, kModalTitle, kInstallerWindowStyle, 0) == nullptr) return 0;
     prompt.CenterNativeWindow();
     // Heard as soon as it shows; the posted message arrives once the modal
     // loop runs.

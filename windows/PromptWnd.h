@@ -22,6 +22,7 @@ protected:
     int SkinResourceKind() override { return SkinUI::kSkinXmlResource; }
 };
 
-// Construct, create ("提示", the installer's popup style), centre and run the
-// prompt modally with `message`; returns the modal result.
-UINT ShowPrompt(const wchar_t* message);
+// Construct, create ("提示", the installer's popup style), centre on `owner`
+// (the screen without one) and run the prompt modally with `message`, the
+// owner disabled meanwhile; returns the modal result.
+UINT ShowPrompt(const wchar_t* message, HWND owner = nullptr);

@@ -1,6 +1,7 @@
 #include "windows/SetNameWnd.h"
 
 #include "app/InstallSettings.h"
+#include "ui/controls/EditUI.h"
 #include "ui/controls/LabelUI.h"
 #include "windows/BoxName.h"
 #include "ui/controls/ControlUI.h"
@@ -8,12 +9,6 @@
 #include "windows/WindowStyle.h"
 
 using namespace SkinUI;
-
-namespace {
-int SystemMessageBox(const wchar_t* text, const wchar_t* title) { return MessageBoxW(nullptr, text, title, MB_OK); }
-}  // namespace
-
-SetNameWnd::MessageBoxFn SetNameWnd::s_messageBox = SystemMessageBox;
 
 void SetNameWnd::OnInitialized() { LogWindowScale("name", GetManager()); }
 
@@ -68,13 +63,17 @@ void SetNameWnd::ValidateAndSaveName()
     CControlUI* edit = NameEdit();
     if (edit == nullptr) return;
     CUIString text = edit->GetText();
+    // The warning already there says it; pressing again adds nothing.
+    if (text == kInvalidName) return;
     if (text.IsEmpty() || text == kNoNameWarning || text == kHint) {
         SetEditText(kNoNameWarning, kWarningColor);
         return;
     }
     std::wstring name = TrimBoxName(text.GetData());
     if (!IsValidBoxName(name)) {
-        s_messageBox(kInvalidName, kModalTitle);
+        m_refused = text;
+        SetEditText(kInvalidName, kWarningColor);
+        m_hintUntilInput = true;
         return;
     }
     InstallSettings::ApplyBoxName(name);
@@ -87,10 +86,18 @@ void SetNameWnd::ClearHintOnFocus()
     if (edit == nullptr) return;
     CUIString text = edit->GetText();
     if (text == kHint || text == kNoNameWarning) SetEditText(L"", kNormalColor);
+    if (text == kInvalidName) {
+        SetEditText(m_refused, kNormalColor);
+        // Typing goes on at the end of the refused name.
+        if (auto* field = static_cast<CEditUI*>(edit->InterfaceByName(L"Edit"))) {
+            if (HWND native = field->GetNativeWindow()) ::SendMessageW(native, EM_SETSEL, m_refused.GetLength(), m_refused.GetLength());
+        }
+    }
 }
 
 void SetNameWnd::RestoreHintOnBlur()
 {
     CControlUI* edit = NameEdit();
-    if (edit != nullptr && edit->GetText().IsEmpty()) SetEditText(kHint, kNormalColor);
+    if (edit == nullptr) return;
+    if (edit->GetText().IsEmpty()) SetEditText(kHint, kNormalColor);
 }

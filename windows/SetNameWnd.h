@@ -1,7 +1,7 @@
 #pragma once
 // The name window (skin 177): asks for the box's name before the wizard shows
 // itself. An accepted name sets the install settings and closes the window;
-// everything else keeps it open.
+// everything else keeps it open, saying why in the field itself, in red.
 
 #include "ui/core/WindowImplBase.h"
 
@@ -21,10 +21,6 @@ public:
     bool HandleDefaultKey(WPARAM key) override;
     void OnInitialized() override;
 
-    // Test seam: the invalid-name message box (MessageBoxW by default).
-    using MessageBoxFn = int (*)(const wchar_t* text, const wchar_t* title);
-    static MessageBoxFn s_messageBox;
-
 protected:
     const wchar_t* GetWindowClassName() const override { return L"SetNameWnd"; }
     SkinUI::CUIString SkinFolder() override { return L""; }
@@ -38,7 +34,10 @@ private:
     SkinUI::CControlUI* NameEdit();
     void SetEditText(const wchar_t* text, DWORD color);
 
-    // Until the user first types or clicks, focusing the field leaves its
-    // hint readable.
+    // Until the user first types or clicks (again, after a warning),
+    // focusing the field leaves its hint or warning readable.
     bool m_hintUntilInput = true;
+    // A name refused with kInvalidName: back in the field for mending as
+    // soon as the user types or clicks there.
+    SkinUI::CUIString m_refused;
 };

@@ -35,7 +35,13 @@ void RunNameWindow(const wchar_t*)
     window.ShowModalLoop();
 }
 
-void ShowPromptStep(const wchar_t* message) { ShowPrompt(message); }
+void ShowPromptStep(HWND owner, const wchar_t* message) { ShowPrompt(message, owner); }
+
+// OK leaves; Cancel, Escape and Enter (the default) stay.
+bool AskToLeave(HWND owner, const wchar_t* question)
+{
+    return MessageBoxW(owner, question, kModalTitle, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDOK;
+}
 
 // The strip's picture is 569 columns wide; the bar is cut off at column 565.
 constexpr int kStripRightEdge = 565;
@@ -43,8 +49,9 @@ constexpr int kStripRightEdge = 565;
 }  // namespace
 
 SetupingWnd::ModalStep SetupingWnd::s_runNameWindow = RunNameWindow;
-SetupingWnd::ModalStep SetupingWnd::s_showPrompt = ShowPromptStep;
+SetupingWnd::PromptStep SetupingWnd::s_showPrompt = ShowPromptStep;
 SetupingWnd::ShellStart SetupingWnd::s_startAsDesktopUser = ShellExecuteAsDesktopUser;
+SetupingWnd::ConfirmStep SetupingWnd::s_confirmLeave = AskToLeave;
 
 SetupingWnd::SetupingWnd() = default;
 
@@ -152,7 +159,9 @@ void SetupingWnd::SetupBackground(CContainerUI* host)
     background = new MovingContainer(GetHWND());
     host->Add(background);  // the tree owns it from here on
     for (CLabelUI* label : labels) background->AddItem(label);
-    background->Start();
+    // The slides begin to switch once the wizard shows (after the name
+    // window): it opens on the first one.
+    background->Start(false);
 }
 
 void SetupingWnd::HandleNotify(TUINotify& notify)
@@ -161,6 +170,7 @@ void SetupingWnd::HandleNotify(TUINotify& notify)
     if (notify.type != L"click") return;
 
     if (name == L"btnExit" || name == L"btnFinish") {
+        if (name == L"btnExit" && LeavingStopsInstallation() && !s_confirmLeave(GetHWND(), kLeaveQuestion)) return;
         StopSequence();
         if (name == L"btnFinish" && runAfterFinish) RunInstalledProgram();
         PostQuitMessage(0);
@@ -178,14 +188,30 @@ void SetupingWnd::HandleNotify(TUINotify& notify)
     }
 }
 
+namespace {
+
+// The picker opens at the folder in the field, not at the desktop.
+int CALLBACK OnPickerEvent(HWND picker, UINT event, LPARAM, LPARAM start)
+{
+    if (event == BFFM_INITIALIZED && start != 0) {
+        ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, start);
+    }
+    return 0;
+}
+
+}  // namespace
+
 void SetupingWnd::BrowseForDirectory()
 {
     wchar_t path[MAX_PATH] = {};
+    const std::wstring start = NearestExistingFolder(txtDir != nullptr ? txtDir->GetText().GetData() : L"");
     BROWSEINFOW info = {};
     info.hwndOwner = GetHWND();
     info.pszDisplayName = path;
     info.lpszTitle = L"选择一个文件夹";
     info.ulFlags = BIF_NEWDIALOGSTYLE;
+    info.lpfn = OnPickerEvent;
+    info.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
     if (chosen == nullptr) return;
     BOOL ok = SHGetPathFromIDListW(chosen, path);
@@ -197,19 +223,18 @@ void SetupingWnd::BrowseForDirectory()
     if (txtDir != nullptr) txtDir->SetText(InstallSettings::installDir);
 }
 
-const wchar_t* SetupingWnd::DescribeCreateDirError(int code) { return ::DescribeCreateDirError(code); }
+std::wstring SetupingWnd::DescribeCreateDirError(int code) { return ::DescribeCreateDirError(code); }
 
 void SetupingWnd::StartSetup()
 {
     if (txtDir != nullptr) InstallSettings::installDir = txtDir->GetText();
     std::wstring dir;
-    const int error = MakeInstallDir(InstallSettings::installDir.GetData(), InstallSettings::appName.GetData(),
-                                     GetHWND(), &dir);
+    const int error = MakeInstallDir(InstallSettings::installDir.GetData(), InstallSettings::appName.GetData(), &dir);
     if (!dir.empty()) InstallSettings::installDir = dir.c_str();
     if (error != 0) {
         CUIString message = L"创建文件夹失败：";
-        message += DescribeCreateDirError(error);
-        s_showPrompt(message);
+        message += DescribeCreateDirError(error).c_str();
+        s_showPrompt(GetHWND(), message);
         CloseWithResult(2);
         return;
     }
@@ -225,8 +250,14 @@ void SetupingWnd::StartSequence()
     workerThread = StartInstallThread(GetHWND(), ShippedSequenceOptions());
 }
 
+bool SetupingWnd::LeavingStopsInstallation() const
+{
+    return workerThread != nullptr && !filesInPlace && !sequenceStopped;
+}
+
 bool SetupingWnd::HandleDefaultKey(WPARAM key)
 {
+    if (key == VK_ESCAPE && LeavingStopsInstallation() && !s_confirmLeave(GetHWND(), kLeaveQuestion)) return true;
     if (key != VK_RETURN) return WindowImplBase::HandleDefaultKey(key);
     // The pages stand one below the other and the window shows one of them:
     // the main button in view is the page's.
@@ -247,6 +278,13 @@ LRESULT SetupingWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_SETUP_START:
         StartSequence();
         return 0;
+    case WM_SHOWWINDOW:
+        if (wParam != FALSE && background != nullptr && !carouselSwitching) {
+            carouselSwitching = true;
+            background->StartSwitching();
+        }
+        handled = false;
+        return 0;
     case WM_SETUP_EXTRACT_PROGRESS:
     case WM_SETUP_DOWNLOAD_PROGRESS:
         ShowProgress(static_cast<double>(static_cast<UINT>(wParam)));
@@ -259,8 +297,10 @@ LRESULT SetupingWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lPar
         } else {
             // A step of the sequence: for the log, never for the page.
             MyLog::GetLogger()->debug("step: {}", Text936(text->GetData()));
+            if (*text == kStepFilesInPlace) filesInPlace = true;
         }
         if (lParam == kStatusFailure) {
+            sequenceStopped = true;
             ShowStopped();
             // The installation has stopped: a screen reader says so at once.
             if (lblStatus != nullptr) GetManager().Accessible().Notify(EVENT_SYSTEM_ALERT, lblStatus);

@@ -5,6 +5,8 @@
 // program. It never draws by itself: every change goes through the skin's
 // controls.
 
+#include <string>
+
 #include "ui/controls/MovingContainer.h"
 #include "ui/core/WindowImplBase.h"
 
@@ -38,7 +40,7 @@ public:
     void SetupBackground(SkinUI::CContainerUI* host);
     void BrowseForDirectory();
     void StartSetup();
-    static const wchar_t* DescribeCreateDirError(int code);
+    static std::wstring DescribeCreateDirError(int code);
     // The bar and the percentage; 0 puts the strip back to its start.
     void ShowProgress(double percent);
     // The status line, for the user (and a screen reader: a name change).
@@ -62,6 +64,9 @@ public:
     SkinUI::CControlUI* layoutSetup = nullptr;
     SkinUI::CControlUI* layoutFinish = nullptr;
     HANDLE workerThread = nullptr;
+    bool filesInPlace = false;      // the sequence said kStepFilesInPlace
+    bool carouselSwitching = false;
+    bool sequenceStopped = false;   // it failed for good
     SkinUI::MovingContainer* background = nullptr;  // owned by the control tree
     bool runAfterFinish = true;
     SkinUI::CControlUI* btnRun = nullptr;
@@ -74,11 +79,19 @@ public:
     // driven without modal windows of its own.
     using ModalStep = void (*)(const wchar_t* message);
     static ModalStep s_runNameWindow;
-    static ModalStep s_showPrompt;
+    using PromptStep = void (*)(HWND owner, const wchar_t* message);
+    static PromptStep s_showPrompt;
     // And the way through the desktop's shell (ShellExecuteAsDesktopUser), so
     // that the direct start can be tried where the shell would take it.
     using ShellStart = bool (*)(const wchar_t* file, const wchar_t* directory);
     static ShellStart s_startAsDesktopUser;
+    // And the question before leaving mid-way: true to leave.
+    using ConfirmStep = bool (*)(HWND owner, const wchar_t* question);
+    static ConfirmStep s_confirmLeave;
+    static constexpr const wchar_t* kLeaveQuestion =
+        L"是否退出安装？\n\n已下载的部分会保留，下次运行安装程序时会接着下载；电脑上已有的版本不受影响。";
+    // Whether leaving now would stop a download or an extraction.
+    bool LeavingStopsInstallation() const;
 
 protected:
     const wchar_t* GetWindowClassName() const override { return L"SetupingWnd"; }

@@ -147,7 +147,7 @@ int RunUnattendedInstall(const CommandLineRequest& request)
     // the page proposes; then 确认.
     const std::wstring picked = request.folder.empty() ? std::wstring(InstallSettings::installDir) : request.folder;
     std::wstring dir;
-    const int error = MakeInstallDir(picked, request.boxName, nullptr, &dir);
+    const int error = MakeInstallDir(picked, request.boxName, &dir);
     if (error != 0) {
         // The prompt's words, as the wizard would have shown them.
         ReportWithoutFolder(L"unattended installation of " + request.boxName + L" stopped, nothing installed (exit code 3): " +

@@ -652,7 +652,7 @@ if [[ "$scenario" == silent* ]]; then
       assert_nothing_installed "a relative folder" folder
       text=$(early_text) || fail "no log of the folders not made"
       [ "$(grep -c '(exit code 3): 创建文件夹失败：' <<<"$text")" = 2 ] || fail "not two lines of the prompt's words: $text"
-      grep -qF 'The pszPath parameter was set to a relative path (Apps\Box\, error 161)' <<<"$text" ||
+      grep -qF '路径不完整，请选择完整的文件夹路径 (Apps\Box\, error 161)' <<<"$text" ||
         fail "the relative folder's line: $text"
       ;;
     silentbroken)
@@ -718,8 +718,8 @@ if [[ "$scenario" == silent* ]]; then
         [ "$status" = 3 ] || fail "a read-only folder: exit code $status, not 3"
         [ -z "$(requests)" ] || fail "a read-only folder still asked the package server: $(requests)"
         text=$(early_text) || fail "no log of the read-only folder"
-        grep -q '(exit code 3): 创建文件夹失败：The folder cannot be written' <<<"$text" || fail "the read-only folder's line: $text"
-        grep -q 'cannot be written' "$work/wine.log" || fail "nothing on standard error: $(tail -3 "$work/wine.log")"
+        grep -Eq '\(exit code 3\): 创建文件夹失败：(磁盘被写保护|没有写入权限)' <<<"$text" || fail "the read-only folder's line: $text"
+        grep -Eq 'error (5|19)\)' "$work/wine.log" || fail "nothing on standard error: $(tail -3 "$work/wine.log")"
       else
         echo "SKIP: the read-only disk (no tmpfs can be mounted here)"
       fi

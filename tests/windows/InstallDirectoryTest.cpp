@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "support/TestSupport.h"
 #include "windows/InstallDirectory.h"
 
@@ -36,17 +39,17 @@ TEST(InstallDirectory, APathTooLongForTheShellIsRefusedNotCut)
     EXPECT_EQ(ComposeInstallDir(std::wstring(400, L'b'), L"Box"), L"");
 }
 
-TEST(InstallDirectory, ErrorDescriptions)
+TEST(InstallDirectory, EveryCauseIsToldInChinese)
 {
-    EXPECT_STREQ(DescribeCreateDirError(80), L"The directory exists.");
-    EXPECT_STREQ(DescribeCreateDirError(183), L"The directory exists.");
-    EXPECT_STREQ(DescribeCreateDirError(161), L"The pszPath parameter was set to a relative path");
-    EXPECT_STREQ(DescribeCreateDirError(206), L"The path pointed to by pszPath is too long.");
-    EXPECT_STREQ(DescribeCreateDirError(1223), L"The user canceled the operation.");
-    EXPECT_STREQ(DescribeCreateDirError(267), L"The path names a file, not a folder.");
-    EXPECT_STREQ(DescribeCreateDirError(0), L"");
-    EXPECT_STREQ(DescribeCreateDirError(5), L"The folder cannot be written: access is denied.");
-    EXPECT_STREQ(DescribeCreateDirError(87), L"");
+    // What the shell and the checks give, and codes nobody foresaw: never an
+    // empty reason, never the API's English.
+    for (int code : {80, 183, 161, 206, 1223, 267, 2, 3, 5, 19, 123, 15, 21, 53, 112, 39, 87, 1117}) {
+        const std::wstring text = DescribeCreateDirError(code);
+        EXPECT_FALSE(text.empty()) << code;
+        EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'a' && c <= L'z'; }))
+            << code;
+    }
+    EXPECT_NE(DescribeCreateDirError(1117).find(L"1117"), std::wstring::npos);
 }
 
 namespace {
@@ -64,13 +67,13 @@ TEST(InstallDirectory, MakingTheFolderCreatesEveryLevelOrKeepsWhatStands)
     testing_support::TempDir parent;
     std::wstring dir;
     // Every missing level, the name appended as on the directory page.
-    EXPECT_EQ(MakeInstallDir(parent / L"Apps\\2024", L"Box", nullptr, &dir), 0);
+    EXPECT_EQ(MakeInstallDir(parent / L"Apps\\2024", L"Box", &dir), 0);
     EXPECT_EQ(dir, parent / L"Apps\\2024\\Box\\");
     EXPECT_TRUE(IsFolder(parent / L"Apps\\2024\\Box"));
     // Again: the folder stands and is taken as it is.
-    EXPECT_EQ(MakeInstallDir(parent / L"Apps\\2024\\Box\\", L"Box", nullptr, &dir), 0);
+    EXPECT_EQ(MakeInstallDir(parent / L"Apps\\2024\\Box\\", L"Box", &dir), 0);
     EXPECT_EQ(dir, parent / L"Apps\\2024\\Box\\");
-    EXPECT_EQ(MakeInstallDir(parent / L"我的应用", L"我的盒子", nullptr, &dir), 0);
+    EXPECT_EQ(MakeInstallDir(parent / L"我的应用", L"我的盒子", &dir), 0);
     EXPECT_TRUE(IsFolder(parent / L"我的应用\\我的盒子"));
 }
 
@@ -82,23 +85,23 @@ TEST(InstallDirectory, MakingTheFolderRefusesWhatCouldNotHoldTheInstallation)
     HANDLE file = CreateFileW((parent / L"Box").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
-    EXPECT_EQ(MakeInstallDir(parent.Path(), L"Box", nullptr, &dir), ERROR_DIRECTORY);
-    EXPECT_NE(MakeInstallDir(parent / L"Box\\sub", L"Box", nullptr, &dir), 0);
+    EXPECT_EQ(MakeInstallDir(parent.Path(), L"Box", &dir), ERROR_DIRECTORY);
+    EXPECT_EQ(MakeInstallDir(parent / L"Box\\sub", L"Box", &dir), ERROR_DIRECTORY);
     EXPECT_FALSE(IsFolder(parent / L"Box\\sub"));
 
     // A folder that stands but takes no file (the kernel's own, through
     // Wine's Z: drive; no user, root included, makes files there) is refused
     // before anything is downloaded into it, and the probe leaves nothing.
-    EXPECT_NE(MakeInstallDir(L"Z:\\proc\\self", L"fd", nullptr, &dir), 0);
+    EXPECT_NE(MakeInstallDir(L"Z:\\proc\\self", L"fd", &dir), 0);
     EXPECT_EQ(dir, L"Z:\\proc\\self\\fd\\");
-    EXPECT_EQ(MakeInstallDir(parent.Path(), L"Writable", nullptr, &dir), 0);
+    EXPECT_EQ(MakeInstallDir(parent.Path(), L"Writable", &dir), 0);
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((parent / L"Writable\\*.tmp").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "the write probe stayed behind";
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
 
     // Too long: never cut to another folder.
-    EXPECT_EQ(MakeInstallDir(parent / std::wstring(250, L'a'), L"Box", nullptr, &dir), ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_EQ(MakeInstallDir(parent / std::wstring(250, L'a'), L"Box", &dir), ERROR_FILENAME_EXCED_RANGE);
     EXPECT_TRUE(dir.empty());
 
     // Relative, even where such a folder stands beside the current one: the
@@ -108,16 +111,32 @@ TEST(InstallDirectory, MakingTheFolderRefusesWhatCouldNotHoldTheInstallation)
     ASSERT_TRUE(SetCurrentDirectoryW(parent.Path().c_str()));
     ASSERT_TRUE(CreateDirectoryW((parent / L"word").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((parent / L"word\\Box").c_str(), nullptr));
-    const int relative = MakeInstallDir(L"word", L"Box", nullptr, &dir);
-    const int missing = MakeInstallDir(L"other", L"Box", nullptr, &dir);
+    const int relative = MakeInstallDir(L"word", L"Box", &dir);
+    const int missing = MakeInstallDir(L"other", L"Box", &dir);
     // Relative to the drive's current folder, or to the current drive.
     const std::wstring drive = parent.Path().substr(0, 2);
-    const int driveRelative = MakeInstallDir(drive + L"other", L"Box", nullptr, &dir);
-    const int rootRelative = MakeInstallDir(parent.Path().substr(2) + L"\\other", L"Box", nullptr, &dir);
+    const int driveRelative = MakeInstallDir(drive + L"other", L"Box", &dir);
+    const int rootRelative = MakeInstallDir(parent.Path().substr(2) + L"\\other", L"Box", &dir);
     SetCurrentDirectoryW(saved);
     EXPECT_EQ(relative, ERROR_BAD_PATHNAME);
     EXPECT_EQ(missing, ERROR_BAD_PATHNAME);
     EXPECT_EQ(driveRelative, ERROR_BAD_PATHNAME);
     EXPECT_EQ(rootRelative, ERROR_BAD_PATHNAME);
     EXPECT_FALSE(IsFolder(parent / L"other"));
+}
+
+TEST(InstallDirectory, ThePickerStartsAtTheNearestFolderThatStands)
+{
+    testing_support::TempDir parent;
+    ASSERT_TRUE(CreateDirectoryW((parent / L"Apps").c_str(), nullptr));
+    HANDLE file = CreateFileW((parent / L"file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    const std::wstring apps = parent / L"Apps\\";
+    EXPECT_EQ(NearestExistingFolder(parent / L"Apps\\Box\\"), apps);
+    EXPECT_EQ(NearestExistingFolder(parent / L"Apps\\not\\yet\\Box"), apps);
+    EXPECT_EQ(NearestExistingFolder(parent / L"Apps"), apps);
+    EXPECT_EQ(NearestExistingFolder(parent / L"file\\Box\\"), parent / L"");
+    EXPECT_EQ(NearestExistingFolder(L"Apps\\Box\\"), L"");
+    EXPECT_EQ(NearestExistingFolder(L""), L"");
 }

@@ -24,7 +24,7 @@ void AcceptBox(const wchar_t*)
     InstallSettings::appName = L"Box";
     InstallSettings::boxName = L"Box";
 }
-void NoPrompt(const wchar_t*) {}
+void NoPrompt(HWND, const wchar_t*) {}
 
 CUIString FocusName(CUIManager& manager)
 {

@@ -24,7 +24,22 @@ void AcceptBox(const wchar_t*)
     InstallSettings::boxName = L"Box";
 }
 void NoName(const wchar_t*) {}
-void RecordPrompt(const wchar_t* message) { g_prompted = message; }
+HWND g_promptOwner = nullptr;
+void RecordPrompt(HWND owner, const wchar_t* message)
+{
+    g_prompted = message;
+    g_promptOwner = owner;
+}
+
+int g_asked = 0;
+bool g_leave = false;
+bool RecordQuestion(HWND owner, const wchar_t* question)
+{
+    ++g_asked;
+    EXPECT_STREQ(question, SetupingWnd::kLeaveQuestion);
+    EXPECT_NE(owner, nullptr);
+    return g_leave;
+}
 
 struct Wizard : ::testing::Test {
     void SetUp() override
@@ -33,7 +48,9 @@ struct Wizard : ::testing::Test {
         InstallSettings::SetDefaults();
         SetupingWnd::s_runNameWindow = AcceptBox;
         SetupingWnd::s_showPrompt = RecordPrompt;
+        SetupingWnd::s_confirmLeave = RecordQuestion;
         g_prompted.clear();
+        g_asked = 0;
         wizard = new SetupingWnd();
         ASSERT_NE(wizard->CreateNativeWindow(nullptr, L"", kInstallerWindowStyle, 0), nullptr);
         // The first layout and paint, now: a layered window's paint waits
@@ -212,17 +229,41 @@ TEST_F(Wizard, AFileWhereTheFolderWouldBeIsRefused)
     CloseHandle(file);
     wizard->txtDir->SetText(dir.Path().c_str());
     wizard->StartSetup();
-    EXPECT_EQ(g_prompted, L"创建文件夹失败：The path names a file, not a folder.");
+    EXPECT_EQ(g_prompted, L"创建文件夹失败：该位置是一个文件，请选择文件夹");
+    // Owned by the wizard: modal to it, and opened over it wherever it was dragged.
+    EXPECT_EQ(g_promptOwner, wizard->GetHWND());
     EXPECT_EQ(TakePostedClose(wizard->GetHWND()), 2);
     MSG message;
     EXPECT_FALSE(PeekMessageW(&message, wizard->GetHWND(), WM_SETUP_START, WM_SETUP_START, PM_REMOVE));
+}
+
+TEST_F(Wizard, LeavingDuringTheDownloadOrExtractionIsAskedFirst)
+{
+    // A sequence that runs (an event stands in for its thread: already
+    // signalled, so the window's end does not wait on it).
+    wizard->workerThread = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    g_leave = false;
+    EXPECT_TRUE(wizard->HandleDefaultKey(VK_ESCAPE));
+    EXPECT_EQ(g_asked, 1);
+    EXPECT_EQ(TakePostedClose(wizard->GetHWND()), -1) << "left although the user chose to stay";
+    g_leave = true;
+    EXPECT_TRUE(wizard->HandleDefaultKey(VK_ESCAPE));
+    EXPECT_EQ(g_asked, 2);
+    EXPECT_NE(TakePostedClose(wizard->GetHWND()), -1);
+    // Once the files are in place the installation finishes anyway: no question.
+    auto* step = new CUIString(kStepFilesInPlace);
+    SendMessageW(wizard->GetHWND(), WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(step), 0);
+    EXPECT_TRUE(wizard->HandleDefaultKey(VK_ESCAPE));
+    EXPECT_EQ(g_asked, 2);
+    CloseHandle(wizard->workerThread);
+    wizard->workerThread = nullptr;
 }
 
 TEST_F(Wizard, ARelativeDirectoryIsRefusedWithTheShellsReason)
 {
     wizard->txtDir->SetText(L"word");
     wizard->StartSetup();
-    EXPECT_EQ(g_prompted, L"创建文件夹失败：The pszPath parameter was set to a relative path");
+    EXPECT_EQ(g_prompted, L"创建文件夹失败：路径不完整，请选择完整的文件夹路径");
     EXPECT_EQ(TakePostedClose(wizard->GetHWND()), 2);
     EXPECT_TRUE(wizard->layoutStart->IsVisible());
     MSG message;
@@ -335,20 +376,11 @@ TEST(Prompt, BothButtonsCloseWithOne)
 
 namespace {
 
-std::vector<std::wstring> g_boxes;
-int RecordBox(const wchar_t* text, const wchar_t* title)
-{
-    g_boxes.push_back(std::wstring(title) + L"|" + text);
-    return IDOK;
-}
-
 struct NameWindow : ::testing::Test {
     void SetUp() override
     {
         UseInstallerResources();
         InstallSettings::SetDefaults();
-        SetNameWnd::s_messageBox = RecordBox;
-        g_boxes.clear();
         ASSERT_NE(window.CreateNativeWindow(nullptr, kModalTitle, kInstallerWindowStyle, 0), nullptr);
         window.GetManager().PaintNow();  // laid out, as the user first sees it
         PumpWindowMessages();
@@ -383,7 +415,6 @@ TEST_F(NameWindow, HintAndWarningCountAsNoName)
     EXPECT_EQ(Color(), SetNameWnd::kWarningColor);
     Notify(L"click", L"btnSetName");  // the warning itself is no name either
     EXPECT_EQ(edit->GetText(), SetNameWnd::kNoNameWarning);
-    EXPECT_TRUE(g_boxes.empty());
     EXPECT_TRUE(InstallSettings::boxName.IsEmpty());
     EXPECT_EQ(TakePostedClose(window.GetHWND()), -1);
 }
@@ -420,16 +451,25 @@ TEST_F(NameWindow, AnAcceptedNameSetsEverySettingAndCloses)
     EXPECT_EQ(TakePostedClose(window.GetHWND()), 1);
 }
 
-TEST_F(NameWindow, InvalidNamesGetTheMessageBoxEachTime)
+TEST_F(NameWindow, AnInvalidNameIsRefusedInTheFieldAndComesBackForMending)
 {
-    for (const wchar_t* text : {L"2019", L"   ", L"Box!", L"abcdefghijk"}) {
+    for (const wchar_t* text : {L"2019", L"   ", L"Box!", L"abcdefghijk", L"ab_c!"}) {
         edit->SetText(text);
         Notify(L"click", L"btnSetName");
+        // In the field, in red, like the missing name; no window of its own.
+        EXPECT_EQ(edit->GetText(), SetNameWnd::kInvalidName) << text;
+        EXPECT_EQ(Color(), SetNameWnd::kWarningColor);
+        // Pressed again: the same warning, still once.
+        Notify(L"click", L"btnSetName");
+        EXPECT_EQ(edit->GetText(), SetNameWnd::kInvalidName);
+        // A click into the field gives the refused name back to mend.
+        PostMessageW(window.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 310));
+        PostMessageW(window.GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(400, 310));
+        PumpWindowMessages();
         EXPECT_EQ(edit->GetText(), text);
+        EXPECT_EQ(Color(), SetNameWnd::kNormalColor);
     }
-    Notify(L"click", L"btnSetName");
-    ASSERT_EQ(g_boxes.size(), 5u);
-    for (const auto& box : g_boxes) EXPECT_EQ(box, L"提示|名字不能有特殊符号哦，也不能是纯数字哦");
+    EXPECT_EQ(GetWindow(window.GetHWND(), GW_ENABLEDPOPUP), nullptr);
     EXPECT_TRUE(InstallSettings::boxName.IsEmpty());
     EXPECT_EQ(TakePostedClose(window.GetHWND()), -1);
 }

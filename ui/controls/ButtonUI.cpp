@@ -1,5 +1,6 @@
 #include "ui/controls/ButtonUI.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "ui/core/AttrValue.h"
@@ -27,7 +28,8 @@ UINT CButtonUI::ControlFlags() const
 UINT CButtonUI::GetButtonState() const
 {
     UINT state = m_state;
-    if (IsFocused()) state |= UISTATE_FOCUSED;
+    // Focus shows only where the keyboard cues are on: not for mouse users.
+    if (IsFocused() && m_manager != nullptr && m_manager->ShowsKeyboardCues()) state |= UISTATE_FOCUSED;
     if (!IsEnabled()) state |= UISTATE_DISABLED;
     return state;
 }
@@ -104,6 +106,9 @@ void CButtonUI::HandleEvent(TUIEvent& event)
     case UIEVENT_BUTTONUP:
         if (m_state & UISTATE_CAPTURED) {
             m_state &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
+            // Released away from the button: the pointer left it during the
+            // capture, when no leave could be heard.
+            if (!inside) m_state &= ~UISTATE_HOT;
             Invalidate();
             // Last: a click handler may close the window or replace the tree.
             if (inside && IsEnabled()) Trigger();
@@ -221,7 +226,8 @@ void CButtonUI::PaintStatusImage(HDC dc)
             return;
         }
     } else if (state & UISTATE_FOCUSED) {
-        DrawStateImage(dc, m_focusedImage);
+        // Without a picture of its own, a focused button looks hot.
+        DrawStateImage(dc, m_focusedImage.IsEmpty() ? m_hotImage : m_focusedImage);
     } else if (fading) {
         DrawImage(dc, m_hotImage, nullptr, static_cast<BYTE>(255 - m_fadeAlpha));
         DrawImage(dc, m_normalImage, nullptr, m_fadeAlpha);
@@ -229,6 +235,19 @@ void CButtonUI::PaintStatusImage(HDC dc)
         DrawImage(dc, m_normalImage);
     }
     DrawImage(dc, m_foreImage);
+    if (state & UISTATE_FOCUSED) PaintFocusRing(dc);
+}
+
+void CButtonUI::PaintFocusRing(HDC dc)
+{
+    // Two logical pixels in the skins' light cyan, just inside the button.
+    const int width = std::max(1, GetScale().Scale(2));
+    const RECT& r = m_rcItem;
+    const RECT sides[] = {{r.left, r.top, r.right, r.top + width},
+                          {r.left, r.bottom - width, r.right, r.bottom},
+                          {r.left, r.top + width, r.left + width, r.bottom - width},
+                          {r.right - width, r.top + width, r.right, r.bottom - width}};
+    for (const RECT& side : sides) FillColor(dc, side, kFocusRingColor);
 }
 
 void CButtonUI::CollectImages(std::vector<ImageDrawInfo*>& images)

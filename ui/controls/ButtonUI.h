@@ -29,6 +29,7 @@ public:
     void SetAttr(const wchar_t* name, const wchar_t* value) override;
     void PaintText(HDC dc) override;
     void PaintStatusImage(HDC dc) override;
+    static constexpr DWORD kFocusRingColor = 0xFF00EAFF;
     void ScaleChanged() override;
     void CollectImages(std::vector<ImageDrawInfo*>& images) override;
 
@@ -61,6 +62,7 @@ public:
     static constexpr UINT kFadeIntervalMs = 30;
 
 protected:
+    void PaintFocusRing(HDC dc);
     // Draws `image`, or the normal image when it is missing or fails.
     void DrawStateImage(HDC dc, CImageSlot& image);
     // The cross-fade: started on entering and leaving, one step per tick.

@@ -69,11 +69,13 @@ CControlUI* MovingContainer::GetCurrentItem() const
     return m_items.empty() ? nullptr : m_items[static_cast<size_t>(m_currentIndex)];
 }
 
-void MovingContainer::Start()
+void MovingContainer::StartSwitching() { m_switchTimer.Start(); }
+
+void MovingContainer::Start(bool switching)
 {
     m_moveTimer = MyTimer(m_window, kMoveTimerId, kMoveInterval);
     m_switchTimer = MyTimer(m_window, kSwitchTimerId, static_cast<UINT>(m_switchInterval));
-    m_switchTimer.Start();
+    if (switching) m_switchTimer.Start();
     m_step = m_baseStep;
 
     m_panelA = new CContainerUI();

@@ -41,7 +41,11 @@ public:
     // All items are added before Start. The list owns nothing: an item
     // belongs to the panel that holds it.
     void AddItem(CControlUI* item);
-    void Start();
+    // Puts the first picture in view; with `switching`, also starts the
+    // switch timer (else StartSwitching does, e.g. once the window shows, so
+    // that the first picture stays a whole interval in view).
+    void Start(bool switching = true);
+    void StartSwitching();
     // Slides waiting outside the panels are not in the tree: they hear of
     // a new scale from here.
     void ScaleChanged() override;

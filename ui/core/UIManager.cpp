@@ -144,6 +144,8 @@ bool RemoveItem(std::vector<T>& list, T item)
 
 CUIManager::CUIManager()
 {
+    BOOL cues = FALSE;
+    if (::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0) && cues) m_keyboardCues = true;
     CUIManagerShared& shared = CUIManagerShared::Get();
     if (!shared.commonControlsReady) {
         // Loaded here rather than imported: comctl32 is no KnownDLL, and at
@@ -989,7 +991,8 @@ static std::unique_ptr<TFontInfo> MakeFont(const wchar_t* face, int size, bool b
     if (handle == nullptr) return nullptr;
     auto info = std::make_unique<TFontInfo>();
     info->font.Reset(handle);
-    info->face = logFont.lfFaceName;
+    // The face asked for: a font made again (another scale) chooses the same way.
+    info->face = face != nullptr ? face : drawing.c_str();
     info->size = size;
     info->dpi = dpi;
     info->height = -logFont.lfHeight;

@@ -163,6 +163,11 @@ public:
     // Per-pixel layering: the window is drawn with UpdateLayeredWindow from a
     // 32-bit buffer, repainted from a 10 ms timer while something is dirty.
     bool IsLayered() const { return m_layered; }
+    // Whether focus is shown: as Windows does with its keyboard cues, only
+    // once the keyboard has moved it in this window (or always, where the
+    // user has asked the system for that).
+    bool ShowsKeyboardCues() const { return m_keyboardCues; }
+    void ShowKeyboardCues();
     void SetLayered(bool layered);
     void SetLayeredOpacity(BYTE opacity);
     BYTE GetLayeredOpacity() const { return m_layeredOpacity; }
@@ -405,6 +410,7 @@ private:
 
     CControlUI* m_root = nullptr;
     CControlUI* m_focus = nullptr;
+    bool m_keyboardCues = false;
     CControlUI* m_hot = nullptr;
     CControlUI* m_click = nullptr;
     CControlUI* m_keyboard = nullptr;

@@ -89,6 +89,13 @@ bool CUIManager::TranslateAccelerators(const MSG* message)
     return false;
 }
 
+void CUIManager::ShowKeyboardCues()
+{
+    if (m_keyboardCues) return;
+    m_keyboardCues = true;
+    if (m_focus != nullptr) m_focus->Invalidate();
+}
+
 bool CUIManager::PreTranslate(const MSG* message)
 {
     for (size_t i = 0; i < m_preTranslateFilters.size(); ++i) {
@@ -104,6 +111,7 @@ bool CUIManager::PreTranslate(const MSG* message)
                 std::wcsstr(m_focus->ClassName(), L"RichEdit") != nullptr && m_focus->WantsTab()) {
                 return false;
             }
+            ShowKeyboardCues();
             MoveFocusToTabStop(::GetKeyState(VK_SHIFT) >= 0);
             return true;
         }
@@ -137,6 +145,8 @@ bool CUIManager::PreTranslate(const MSG* message)
         break;
     }
     case WM_SYSKEYDOWN:
+        // Alt shows the keyboard cues, as in every window of the system.
+        if (message->wParam == VK_MENU) ShowKeyboardCues();
         if (m_focus != nullptr) SendEvent(m_focus, UIEVENT_SYSKEY, message->wParam, message->lParam,
                                           static_cast<WCHAR>(message->wParam));
         break;

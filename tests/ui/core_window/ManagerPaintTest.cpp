@@ -189,6 +189,10 @@ TEST_F(PaintFixture, ButtonImagesFollowItsState)
     button->SetAttr(L"hotimage", L"color='#FF0000FF'");
     button->SetAttr(L"pushedimage", L"color='#FFFFFF00'");
     AttachRedTreeWithChild(button);
+    window.manager.PaintNow();
+    // The first paint gave it the focus; without it, whatever the system's
+    // keyboard cues say, it starts normal.
+    window.manager.SetFocusTo(nullptr);
     window.manager.InvalidateWindow();
     window.manager.PaintNow();
     EXPECT_EQ(Offscreen(30, 20), RGB(0, 255, 0));
@@ -200,6 +204,25 @@ TEST_F(PaintFixture, ButtonImagesFollowItsState)
     EXPECT_EQ(Offscreen(30, 20), RGB(255, 255, 0));
     window.Send(WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
     EXPECT_EQ(window.Count(L"click"), 1);
+
+    // Pressed, dragged off and released away: no click, and not hot any more
+    // (the pointer left while the button held the mouse).
+    window.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 20));
+    window.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 100));
+    window.Send(WM_LBUTTONUP, 0, MAKELPARAM(150, 100));
+    window.manager.SetFocusTo(nullptr);
+    window.manager.PaintNow();
+    EXPECT_EQ(Offscreen(30, 20), RGB(0, 255, 0)) << "the hover picture stayed";
+    EXPECT_EQ(window.Count(L"click"), 1);
+
+    // Focused with the keyboard cues on: the hot picture and a ring inside
+    // the button's edge.
+    window.manager.SetFocusTo(button);
+    window.manager.ShowKeyboardCues();
+    window.manager.PaintNow();
+    EXPECT_EQ(Offscreen(30, 20), RGB(0, 0, 255));
+    EXPECT_EQ(Offscreen(10, 20), RGB(0, 0xEA, 0xFF));
+    EXPECT_EQ(Offscreen(49, 29), RGB(0, 0xEA, 0xFF));
 }
 
 TEST_F(PaintFixture, SetupSkinInALayeredWindow)
