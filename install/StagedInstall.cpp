@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cwctype>
 #include <mutex>
-#include <thread>
 
 #include "install/CrashPoint.h"
 
@@ -256,32 +255,56 @@ bool RollBackSwap(const StagedInstallPaths& paths, const InstallJournal& journal
     return whole;
 }
 
+namespace {
+
+// The flushes' shared state: the next file to take, and the first failure.
+struct FlushWork {
+    const StagedInstallPaths* paths = nullptr;
+    const std::vector<std::wstring>* files = nullptr;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex culpritLock;
+    std::wstring culprit;
+};
+
+DWORD WINAPI FlushFiles(void* argument)
+{
+    auto* work = static_cast<FlushWork*>(argument);
+    for (size_t i = work->next++; i < work->files->size() && !work->failed; i = work->next++) {
+        const std::wstring path = work->paths->staging + (*work->files)[i];
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        const bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        if (!flushed && !work->failed.exchange(true)) {
+            std::lock_guard<std::mutex> hold(work->culpritLock);
+            work->culprit = path;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
 bool FlushStagedFiles(const StagedInstallPaths& paths, unsigned threads, std::wstring* culprit)
 {
     if (threads == 0) return true;
     std::vector<std::wstring> files;
     ListFiles(paths.staging, L"", &files);
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    std::mutex culpritLock;
-    auto work = [&] {
-        for (size_t i = next++; i < files.size() && !failed; i = next++) {
-            const std::wstring path = paths.staging + files[i];
-            HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-            const bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
-            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-            if (!flushed && !failed.exchange(true) && culprit != nullptr) {
-                std::lock_guard<std::mutex> hold(culpritLock);
-                *culprit = path;
-            }
-        }
-    };
-    std::vector<std::thread> workers;
-    for (unsigned i = 1; i < threads && i < files.size(); ++i) workers.emplace_back(work);
-    work();
-    for (std::thread& worker : workers) worker.join();
-    return !failed;
+    FlushWork work;
+    work.paths = &paths;
+    work.files = &files;
+    // Plain system threads, ended and closed before this returns.
+    std::vector<HANDLE> helpers;
+    for (unsigned i = 1; i < threads && i < files.size(); ++i) {
+        HANDLE helper = CreateThread(nullptr, 0, FlushFiles, &work, 0, nullptr);
+        if (helper != nullptr) helpers.push_back(helper);
+    }
+    FlushFiles(&work);
+    if (!helpers.empty()) WaitForMultipleObjects(static_cast<DWORD>(helpers.size()), helpers.data(), TRUE, INFINITE);
+    for (HANDLE helper : helpers) CloseHandle(helper);
+    if (work.failed && culprit != nullptr) *culprit = work.culprit;
+    return !work.failed;
 }
 
 SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culprit, unsigned flushThreads)

@@ -335,9 +335,9 @@ if [ "$scenario" = fulldisk ]; then
   ln -s "$disk" "$WINEPREFIX/dosdevices/t:"
   target=$disk/Box
 fi
-# The full run is slowed to about 4 s of transfer, for the progress page's
-# screenshot.
-[ "$scenario" = full ] && export BOX_NGINX_RATE=300k
+# The full run is slowed to about 8 s of transfer, for the progress page's
+# screenshot and Escape during the download.
+[ "$scenario" = full ] && export BOX_NGINX_RATE=150k
 [ "$scenario" = silentfaults ] && export BOX_PACKAGE_SERVER=fault
 [ "$scenario" = escapereport ] && export BOX_API_ANSWER=silent
 bash "$root/tools/servers/demo-servers.sh" start "$served" "$build" >/dev/null
@@ -1216,6 +1216,18 @@ fi
 if [ "$scenario" = full ]; then
   sleep 5
   shot 03-progress-page
+  # Escape during the download asks first; Escape again answers "stay", and
+  # the installation goes on.
+  xdotool key --window "$wizard" Escape
+  question() { xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null | grep -v "^$wizard\$" | head -1; }
+  wait_for 10 "the question before leaving" bash -c "[ -n \"\$(xdotool search --onlyvisible --pid $installer_pid 2>/dev/null | grep -v '^$wizard\$')\" ]"
+  box_id=$(question)
+  sleep 0.5
+  shot 10-leave-question
+  xdotool windowfocus "$box_id" 2>/dev/null || true
+  xdotool key --window "$box_id" Escape
+  wait_for 10 "the question to go" bash -c "! xdotool search --onlyvisible --pid $installer_pid 2>/dev/null | grep -qx '$box_id'"
+  kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended although the user chose to stay"
 fi
 wait_for 120 "the finish page (name file)" test -f "$target/cvnname.dat"
 sleep 1
