@@ -11,6 +11,8 @@ void PromptWnd::OnInitialized()
     LogWindowScale("prompt", GetManager());
     text = GetManager().FindByName(L"text");
     if (text != nullptr) text->SetText(message);
+    // The keyboard starts on 确认, not on the close button before it.
+    if (CControlUI* ok = GetManager().FindByName(L"btnOk")) GetManager().SetFocusTo(ok);
     // An alert to a screen reader, named with its message.
     if (CControlUI* root = GetManager().GetRoot()) root->SetCustomAttr(L"accwindowname", message);
 }
