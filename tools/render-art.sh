@@ -57,6 +57,8 @@ pictures="
 182 182_speech_bubble.svg          normal 1x,2x
 183 183_name_box.svg               normal 1x,2x
 184 184_directory_caption.svg      normal 1x,2x
+185 185_carousel_mark.svg          normal 1x,2x
+186 186_carousel_mark_current.svg  normal 1x,2x
 "
 
 for tool in rsvg-convert optipng zopflipng fc-list; do

@@ -80,7 +80,7 @@
 #   httpsrefused  the wizard against a server whose certificate comes from an
 #             authority the system does not trust: the attempts fail with
 #             that cause on the page (screenshot), nothing is extracted, and
-#             Escape still leaves at once.
+#             Escape asks first, then 确定 leaves at once.
 #   silenthttps  /S with the HTTPS installer against each refusal: an
 #             untrusted, an expired and a wrong-host certificate, a redirect
 #             to plain http, a proxy that refuses the tunnel, and one that
@@ -1149,7 +1149,13 @@ if [ "$scenario" = httpsrefused ]; then
   kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended"
   [ ! -e "$target/temp.zip" ] || [ ! -s "$target/temp.zip" ] || fail "bytes of a refused server were kept"
   for f in Corvina.exe Box.exe data cvnname.dat; do [ ! -e "$target/$f" ] || fail "$f is there"; done
+  # Escape while it still tries asks first; 确定 (the first button) leaves.
   xdotool key --window "$wizard" Escape
+  wait_for 10 "the question before leaving" bash -c "[ -n \"\$(xdotool search --onlyvisible --pid $installer_pid 2>/dev/null | grep -v '^$wizard\$')\" ]"
+  box_id=$(xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null | grep -v "^$wizard\$" | head -1)
+  sleep 0.5
+  xdotool windowfocus "$box_id" 2>/dev/null || true
+  xdotool key --window "$box_id" shift+Tab Return
   escaped=$SECONDS
   wait_for 10 "the installer to end after Escape" bash -c "! kill -0 $installer_pid 2>/dev/null"
   installer_pid=

@@ -33,10 +33,11 @@ PICTURE_SIZES = {
     172: (130, 20), 173: (130, 20),
     181: (711, 462), 182: (117, 61), 183: (348, 41),
     178: (181, 66), 179: (181, 66), 180: (181, 66),
+    185: (5, 5), 186: (18, 5),
 }
-# Pictures the window code names (carousel slides, the run toggle) besides
-# those the skins name.
-CODE_PICTURES = {148, 143, 150, 174, 146, 172, 173}
+# Pictures the code names (carousel slides and marks, the run toggle)
+# besides those the skins name.
+CODE_PICTURES = {148, 143, 150, 174, 146, 172, 173, 185, 186}
 # Controls each window looks up by name.
 REQUIRED_NAMES = {
     139: {"topBgLayout", "layoutStart", "txtDir", "btnBrowse", "btnNext", "layoutSetup", "txtPercentage",
@@ -132,7 +133,7 @@ class SkinTest(unittest.TestCase):
         self.assertFalse(single - double, "pictures without a 2x set: stretched at 200 %")
         for number in double:
             with self.subTest(picture=number):
-                self.assertTrue(143 <= number <= 184)
+                self.assertTrue(143 <= number <= 186)
                 width, height = PICTURE_SIZES[number]
                 self.assertEqual(png_size(self.resources[("PNG2X", number)]), (2 * width, 2 * height))
                 if number in single:

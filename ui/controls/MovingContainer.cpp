@@ -12,7 +12,11 @@ void MyTimer::Start() const
 
 void MyTimer::Stop() const { KillTimer(m_window, m_id); }
 
-MovingContainer::MovingContainer(HWND window) : m_window(window) {}
+MovingContainer::MovingContainer(HWND window) : m_window(window)
+{
+    SetImageAttr(m_mark, L"res='185' restype='png'");
+    SetImageAttr(m_currentMark, L"res='186' restype='png'");
+}
 
 MovingContainer::~MovingContainer()
 {
@@ -33,6 +37,8 @@ CContainerUI* MovingContainer::HolderOf(CControlUI* item) const
 
 void MovingContainer::ScaleChanged()
 {
+    m_mark.Forget();
+    m_currentMark.Forget();
     for (CControlUI* item : m_items) {
         if (HolderOf(item) != nullptr) continue;
         item->SearchTree(
@@ -56,7 +62,31 @@ void MovingContainer::CollectImages(std::vector<ImageDrawInfo*>& images)
             },
             &images, UIFIND_ALL);
     }
+    images.push_back(&m_mark.Info());
+    images.push_back(&m_currentMark.Info());
     CContainerUI::CollectImages(images);
+}
+
+bool MovingContainer::PaintInto(HDC dc, const RECT& paint, CControlUI* stop)
+{
+    if (!CContainerUI::PaintInto(dc, paint, stop)) return false;
+    const int count = static_cast<int>(m_items.size());
+    if (count < 2) return true;
+    // In the slides' own pixels: a row at the foot of the picture, centred
+    // on its middle, 7 apart.
+    constexpr int kMark = 5, kCurrentMark = 18, kGap = 7, kTop = 303;
+    const int width = (count - 1) * kMark + kCurrentMark + (count - 1) * kGap;
+    int x = (m_panelWidth - width) / 2;
+    const DpiScale& scale = GetScale();
+    for (int i = 0; i < count; ++i) {
+        const int w = i == m_currentIndex ? kCurrentMark : kMark;
+        RECT mark = {m_rcItem.left + scale.Scale(x), m_rcItem.top + scale.Scale(kTop),
+                     m_rcItem.left + scale.Scale(x + w), m_rcItem.top + scale.Scale(kTop + kMark)};
+        RECT visible;
+        if (::IntersectRect(&visible, &mark, &paint)) DrawImage(dc, i == m_currentIndex ? m_currentMark : m_mark, &mark);
+        x += w + kGap;
+    }
+    return true;
 }
 
 void MovingContainer::AddItem(CControlUI* item)

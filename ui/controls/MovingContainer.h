@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/controls/ContainerUI.h"
+#include "ui/controls/ImageSlot.h"
 
 namespace SkinUI {
 
@@ -51,6 +52,9 @@ public:
     void ScaleChanged() override;
     // With the slides waiting outside the panels: they slide in later.
     void CollectImages(std::vector<ImageDrawInfo*>& images) override;
+    // The slides, then the marks over them: one a slide, the one in view
+    // longer. They stand still while the slides move under them.
+    bool PaintInto(HDC dc, const RECT& paint, CControlUI* stop = nullptr) override;
     void ResetPanels();
     void OnMoveTimer();
     void OnSwitchTimer();
@@ -90,6 +94,8 @@ private:
     MyTimer m_switchTimer;
     std::vector<CControlUI*> m_items;
     int m_currentIndex = 0;
+    CImageSlot m_mark;
+    CImageSlot m_currentMark;
     HWND m_window;
 };
 
