@@ -43,6 +43,11 @@ export BOX_WINEPREFIX=$apart/prefix BOX_WINEHOME=$apart/home BOX_SERVERS_DIR=$ap
 export WINEPREFIX=$BOX_WINEPREFIX HOME=$BOX_WINEHOME
 
 source "$root/tools/xvfb.sh"
+# Only the namespace's own (abstract) socket, none in /tmp: a display
+# private to this test. Displays that share /tmp's socket and lock
+# files across namespaces took one number twice, and the first to end
+# removed the other's files (a scenario's desktop then could not start).
+export BOX_XVFB_ARGS="-nolisten unix"
 box_start_xvfb
 status=0
 "$@" || status=$?
