@@ -30,18 +30,18 @@ struct Trigger {
     {
         const char* text = std::getenv(variable);
         if (text == nullptr || *text == '\0') return;
-        std::string spec(text);
-        const size_t colon = spec.find(':');
+        std::string request(text);
+        const size_t colon = request.find(':');
         if (colon != std::string::npos) {
-            for (char c : spec.substr(colon + 1)) suffix += static_cast<wchar_t>(static_cast<unsigned char>(c));
-            spec.resize(colon);
+            for (char c : request.substr(colon + 1)) suffix += static_cast<wchar_t>(static_cast<unsigned char>(c));
+            request.resize(colon);
         }
-        const size_t hash = spec.find('#');
+        const size_t hash = request.find('#');
         if (hash != std::string::npos) {
-            wanted = std::atoi(spec.c_str() + hash + 1);
-            spec.resize(hash);
+            wanted = std::atoi(request.c_str() + hash + 1);
+            request.resize(hash);
         }
-        point = spec;
+        point = request;
         armed = wanted > 0;
     }
 
