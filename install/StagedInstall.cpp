@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cwctype>
-#include <mutex>
 
 #include "install/CrashPoint.h"
 
@@ -257,13 +256,13 @@ bool RollBackSwap(const StagedInstallPaths& paths, const InstallJournal& journal
 
 namespace {
 
-// The flushes' shared state: the next file to take, and the first failure.
+// The flushes' shared state: the next file to take, and the first failure
+// (named by the one thread that set `failed`, read once all have ended).
 struct FlushWork {
-    const StagedInstallPaths* paths = nullptr;
+    const std::wstring* staging = nullptr;
     const std::vector<std::wstring>* files = nullptr;
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
-    std::mutex culpritLock;
     std::wstring culprit;
 };
 
@@ -271,28 +270,23 @@ DWORD WINAPI FlushFiles(void* argument)
 {
     auto* work = static_cast<FlushWork*>(argument);
     for (size_t i = work->next++; i < work->files->size() && !work->failed; i = work->next++) {
-        const std::wstring path = work->paths->staging + (*work->files)[i];
+        const std::wstring path = *work->staging + (*work->files)[i];
         HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         const bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        if (!flushed && !work->failed.exchange(true)) {
-            std::lock_guard<std::mutex> hold(work->culpritLock);
-            work->culprit = path;
-        }
+        if (!flushed && !work->failed.exchange(true)) work->culprit = path;
     }
     return 0;
 }
 
-}  // namespace
-
-bool FlushStagedFiles(const StagedInstallPaths& paths, unsigned threads, std::wstring* culprit)
+// `files` (relative to the staging folder), flushed `threads` at once.
+bool FlushListed(const std::wstring& staging, const std::vector<std::wstring>& files, unsigned threads,
+                 std::wstring* culprit)
 {
     if (threads == 0) return true;
-    std::vector<std::wstring> files;
-    ListFiles(paths.staging, L"", &files);
     FlushWork work;
-    work.paths = &paths;
+    work.staging = &staging;
     work.files = &files;
     // Plain system threads, ended and closed before this returns.
     std::vector<HANDLE> helpers;
@@ -305,6 +299,15 @@ bool FlushStagedFiles(const StagedInstallPaths& paths, unsigned threads, std::ws
     for (HANDLE helper : helpers) CloseHandle(helper);
     if (work.failed && culprit != nullptr) *culprit = work.culprit;
     return !work.failed;
+}
+
+}  // namespace
+
+bool FlushStagedFiles(const StagedInstallPaths& paths, unsigned threads, std::wstring* culprit)
+{
+    std::vector<std::wstring> files;
+    if (threads != 0) ListFiles(paths.staging, L"", &files);
+    return FlushListed(paths.staging, files, threads, culprit);
 }
 
 SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culprit, unsigned flushThreads)
@@ -330,7 +333,7 @@ SwapOutcome SwapStagedFiles(const StagedInstallPaths& paths, std::wstring* culpr
             return SwapOutcome::InUse;
         }
     }
-    if (!FlushStagedFiles(paths, flushThreads, culprit)) return SwapOutcome::Unwritten;
+    if (!FlushListed(paths.staging, files, flushThreads, culprit)) return SwapOutcome::Unwritten;
     journal.phase = JournalPhase::Swapping;
     if (!WriteJournal(paths, journal)) {
         if (culprit != nullptr) *culprit = paths.journal;
