@@ -34,17 +34,27 @@ int ProbeWritable(const std::wstring& dir)
     return 0;
 }
 
-// True when the nearest part of `path` that exists is a file: the folder
-// cannot be made under it, whatever code the shell chose to say so.
-bool FileOnTheWay(std::wstring path)
+// The longest part of the whole path `path` that exists (a folder or a
+// file; a drive's root stays "C:\\"), with its attributes; empty when not
+// even the root does.
+std::wstring NearestExistingPart(std::wstring path, DWORD* attributes)
 {
     for (;;) {
+        *attributes = GetFileAttributesW(path.c_str());
+        if (*attributes != INVALID_FILE_ATTRIBUTES) return path;
+        while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
         const size_t cut = path.find_last_of(L"\\/");
-        if (cut == std::wstring::npos || cut < 3) return false;
-        path.resize(cut);
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        if (cut == std::wstring::npos || path.size() <= 3) return std::wstring();
+        path.resize(cut < 3 ? 3 : cut);
     }
+}
+
+// True when the nearest part of `path` that exists is a file: the folder
+// cannot be made under it, whatever code the shell chose to say so.
+bool FileOnTheWay(const std::wstring& path)
+{
+    DWORD attributes = 0;
+    return !NearestExistingPart(path, &attributes).empty() && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
@@ -89,19 +99,15 @@ int MakeInstallDir(const std::wstring& path, const std::wstring& appName, std::w
 std::wstring NearestExistingFolder(const std::wstring& path)
 {
     if (!IsFullyQualified(path)) return std::wstring();
-    std::wstring folder = path;
-    while (!folder.empty()) {
-        const DWORD attributes = GetFileAttributesW(folder.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
-            return folder;
-        }
-        while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-        const size_t cut = folder.find_last_of(L"\\/");
-        if (cut == std::wstring::npos) return std::wstring();
-        folder.resize(cut + 1);  // "C:\" stays a root
+    DWORD attributes = 0;
+    std::wstring folder = NearestExistingPart(path, &attributes);
+    // A file on the way: the folder it stands in.
+    if (!folder.empty() && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        folder.resize(folder.find_last_of(L"\\/") + 1);
+        folder = NearestExistingPart(folder, &attributes);
     }
-    return std::wstring();
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    return folder;
 }
 
 std::wstring DescribeCreateDirError(int code)
