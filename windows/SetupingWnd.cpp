@@ -170,7 +170,7 @@ void SetupingWnd::HandleNotify(TUINotify& notify)
     if (notify.type != L"click") return;
 
     if (name == L"btnExit" || name == L"btnFinish") {
-        if (name == L"btnExit" && LeavingStopsInstallation() && !s_confirmLeave(GetHWND(), kLeaveQuestion)) return;
+        if (name == L"btnExit" && !MayLeave()) return;
         StopSequence();
         if (name == L"btnFinish" && runAfterFinish) RunInstalledProgram();
         PostQuitMessage(0);
@@ -255,9 +255,14 @@ bool SetupingWnd::LeavingStopsInstallation() const
     return workerThread != nullptr && !filesInPlace && !sequenceStopped;
 }
 
+bool SetupingWnd::MayLeave()
+{
+    return !LeavingStopsInstallation() || s_confirmLeave(GetHWND(), kLeaveQuestion);
+}
+
 bool SetupingWnd::HandleDefaultKey(WPARAM key)
 {
-    if (key == VK_ESCAPE && LeavingStopsInstallation() && !s_confirmLeave(GetHWND(), kLeaveQuestion)) return true;
+    if (key == VK_ESCAPE && !MayLeave()) return true;
     if (key != VK_RETURN) return WindowImplBase::HandleDefaultKey(key);
     // The pages stand one below the other and the window shows one of them:
     // the main button in view is the page's.

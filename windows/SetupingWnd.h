@@ -92,6 +92,8 @@ public:
         L"是否退出安装？\n\n已下载的部分会保留，下次运行安装程序时会接着下载；电脑上已有的版本不受影响。";
     // Whether leaving now would stop a download or an extraction.
     bool LeavingStopsInstallation() const;
+    // True unless leaving would stop one and the user chose to stay.
+    bool MayLeave();
 
 protected:
     const wchar_t* GetWindowClassName() const override { return L"SetupingWnd"; }
