@@ -98,6 +98,5 @@ void SetNameWnd::ClearHintOnFocus()
 void SetNameWnd::RestoreHintOnBlur()
 {
     CControlUI* edit = NameEdit();
-    if (edit == nullptr) return;
-    if (edit->GetText().IsEmpty()) SetEditText(kHint, kNormalColor);
+    if (edit != nullptr && edit->GetText().IsEmpty()) SetEditText(kHint, kNormalColor);
 }
