@@ -391,6 +391,15 @@ window_of_size() { # width height [except] (logical pixels)
 }
 has_window() { window_of_size "$@" >/dev/null; }
 
+# The question before leaving mid-way: the installer's one visible window
+# besides the wizard.
+question_box() { xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null | grep -v "^$wizard\$" | head -1; }
+has_question() { [ -n "$(question_box)" ]; }
+wait_for_question() { # prints the box's window
+  wait_for 10 "the question before leaving" has_question >&2
+  question_box
+}
+
 click() { # window x y (client coordinates, logical pixels)
   xdotool mousemove --window "$1" "$(sc "$2")" "$(sc "$3")" click 1
   sleep 0.3
@@ -1151,8 +1160,7 @@ if [ "$scenario" = httpsrefused ]; then
   for f in Corvina.exe Box.exe data cvnname.dat; do [ ! -e "$target/$f" ] || fail "$f is there"; done
   # Escape while it still tries asks first; 确定 (the first button) leaves.
   xdotool key --window "$wizard" Escape
-  wait_for 10 "the question before leaving" bash -c "[ -n \"\$(xdotool search --onlyvisible --pid $installer_pid 2>/dev/null | grep -v '^$wizard\$')\" ]"
-  box_id=$(xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null | grep -v "^$wizard\$" | head -1)
+  box_id=$(wait_for_question)
   sleep 0.5
   xdotool windowfocus "$box_id" 2>/dev/null || true
   xdotool key --window "$box_id" shift+Tab Return
@@ -1222,14 +1230,13 @@ if [ "$scenario" = full ]; then
   # Escape during the download asks first; Escape again answers "stay", and
   # the installation goes on.
   xdotool key --window "$wizard" Escape
-  question() { xdotool search --onlyvisible --pid "$installer_pid" 2>/dev/null | grep -v "^$wizard\$" | head -1; }
-  wait_for 10 "the question before leaving" bash -c "[ -n \"\$(xdotool search --onlyvisible --pid $installer_pid 2>/dev/null | grep -v '^$wizard\$')\" ]"
-  box_id=$(question)
+  box_id=$(wait_for_question)
   sleep 0.5
   shot 10-leave-question
   xdotool windowfocus "$box_id" 2>/dev/null || true
   xdotool key --window "$box_id" Escape
-  wait_for 10 "the question to go" bash -c "! xdotool search --onlyvisible --pid $installer_pid 2>/dev/null | grep -qx '$box_id'"
+  question_gone() { [ "$(question_box)" != "$box_id" ]; }
+  wait_for 10 "the question to go" question_gone
   kill -0 "$installer_pid" 2>/dev/null || fail "the installer ended although the user chose to stay"
 fi
 wait_for 120 "the finish page (name file)" test -f "$target/cvnname.dat"
