@@ -424,11 +424,14 @@ check_installed() { # yes|no
   links=$(find "$drive/users" "$HOME" -name '*.lnk' -newer "$target/temp.zip" 2>/dev/null | sort)
   # Wine links the desktop folder to $HOME/Desktop, or to $HOME itself when that
   # folder did not exist as the prefix was made.
-  echo "$links" | grep -Eq "(/Desktop|^$HOME)/$box\.lnk$" || fail "desktop shortcut: $links"
-  echo "$links" | grep -q "/Programs/$box/$box\.lnk$" || fail "start menu shortcut: $links"
-  echo "$links" | grep -q "/Programs/$box/卸载\.lnk$" || fail "uninstall shortcut: $links"
+  # Matched in the shell: a pipe into grep -q failed once in a whole run
+  # for a list that held the line (pipefail, under load).
+  has_link() { local link; while IFS= read -r link; do [[ $link =~ $1 ]] && return 0; done <<<"$links"; return 1; }
+  has_link "(/Desktop|^$HOME)/$box\.lnk$" || fail "desktop shortcut: $links"
+  has_link "/Programs/$box/$box\.lnk$" || fail "start menu shortcut: $links"
+  has_link "/Programs/$box/卸载\.lnk$" || fail "uninstall shortcut: $links"
   if [ "$quick_launch_made" = yes ]; then
-    echo "$links" | grep -q "/Quick Launch/$box\.lnk$" || fail "quick launch shortcut: $links"
+    has_link "/Quick Launch/$box\.lnk$" || fail "quick launch shortcut: $links"
   else
     [ ! -d "$quick_launch" ] || fail "quick launch folder made"
   fi
