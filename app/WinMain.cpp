@@ -8,6 +8,9 @@
 #include "app/CommandLine.h"
 #include "app/CrashDump.h"
 #include "app/InstallSettings.h"
+#include "install/InstallCountReport.h"
+#include "install/InstallSequence.h"
+#include "install/NetworkWarmUp.h"
 #include "windows/SetupingWnd.h"
 #include "windows/UnattendedInstall.h"
 
@@ -54,6 +57,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     InstallSettings::packageVersionFloor = BOX_PACKAGE_VERSION_FLOOR;
 #endif
 
+    // The network's slow first steps (proxy detection, the trusted roots)
+    // run while the user reads the first page.
+    const InstallSequenceOptions shipped = ShippedSequenceOptions();
+    StartNetworkWarmUp({shipped.download.url, shipped.apiServer.empty() ? std::string(kApiServer) : shipped.apiServer});
+
     int exitCode = kExitInstalled;
     if (request.mode == CommandLineRequest::Mode::Unattended) {
         exitCode = RunUnattendedInstall(request);
@@ -61,6 +69,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         RunSetupWizard(instance);
     }
 
+    // Never while the warm-up is still inside the system's DLLs: a thread cut
+    // off there can keep the process from ending (Wine then kills it, and
+    // the exit code is lost). It ends within a second but for a proxy
+    // detection that takes its time, hence the bound.
+    WaitForNetworkWarmUp(10000);
     CoUninitialize();
     return exitCode;
 }

@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include "install/NetworkWarmUp.h"
 #include "install/RequestPolicy.h"
 #include "services/JsonObject.h"
 #include "services/MyLog.h"
@@ -13,7 +14,11 @@
 namespace {
 
 struct CurlGlobal {
-    CurlGlobal() { curl_global_init(CURL_GLOBAL_ALL); }
+    CurlGlobal()
+    {
+        WaitForNetworkLibraries();
+        curl_global_init(CURL_GLOBAL_ALL);
+    }
     ~CurlGlobal() { curl_global_cleanup(); }
     CurlGlobal(const CurlGlobal&) = delete;
     CurlGlobal& operator=(const CurlGlobal&) = delete;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "install/CrashPoint.h"
+#include "install/NetworkWarmUp.h"
 #include "install/RequestPolicy.h"
 #include "install/SetupMessages.h"
 #include "services/MyLog.h"
@@ -38,7 +39,11 @@ constexpr size_t kWriteBufferBytes = 1024 * 1024;
 
 // libcurl's global state is set up and torn down around every attempt.
 struct CurlGlobal {
-    CurlGlobal() { curl_global_init(CURL_GLOBAL_ALL); }
+    CurlGlobal()
+    {
+        WaitForNetworkLibraries();
+        curl_global_init(CURL_GLOBAL_ALL);
+    }
     ~CurlGlobal() { curl_global_cleanup(); }
     CurlGlobal(const CurlGlobal&) = delete;
     CurlGlobal& operator=(const CurlGlobal&) = delete;

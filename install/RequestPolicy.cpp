@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "install/NetworkWarmUp.h"
 #include "install/SetupMessages.h"
 #include "services/MyLog.h"
 
@@ -257,6 +258,7 @@ RequestOutcome PerformRequest(const std::string& url, const std::function<void(C
                               const RequestOptions& options, const std::function<void(CURL*)>& inspect)
 {
     auto logger = MyLog::GetLogger();
+    WaitForNetworkLibraries();
     const std::vector<ProxyRoute> routes = SystemProxy::Instance().RoutesFor(url);
     RequestOutcome outcome;
     for (size_t i = 0; i < routes.size(); ++i) {

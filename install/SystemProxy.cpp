@@ -128,6 +128,14 @@ UrlParts Parse(const std::string& url)
     return parts;
 }
 
+// What the routes are read for: the named proxy may differ by scheme (an
+// http and an https address on one host), and a PAC script sees both.
+std::string Origin(const std::string& url)
+{
+    const UrlParts parts = Parse(url);
+    return parts.scheme + "://" + parts.host;
+}
+
 struct GlobalString {
     void operator()(wchar_t* text) const { GlobalFree(text); }
 };
@@ -136,7 +144,8 @@ using SystemText = std::unique_ptr<wchar_t, GlobalString>;
 // WinHTTP's answer for `url` under `options`: the proxies it names, or the
 // direct way; nothing when it found no answer (no WPAD server, a PAC script
 // that cannot be had).
-std::vector<ProxyRoute> AskWinHttp(const std::wstring& url, WINHTTP_AUTOPROXY_OPTIONS& options, const char* source)
+std::vector<ProxyRoute> AskWinHttp(const std::wstring& url, WINHTTP_AUTOPROXY_OPTIONS& options, const char* source,
+                                   std::vector<std::string>& notes)
 {
     std::vector<ProxyRoute> routes;
     HINTERNET session = WinHttpOpen(L"Install", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -152,7 +161,7 @@ std::vector<ProxyRoute> AskWinHttp(const std::wstring& url, WINHTTP_AUTOPROXY_OP
             routes.push_back({std::string(), source});
         }
     } else {
-        MyLog::GetLogger()->info("proxy {}: no answer (error {})", source, GetLastError());
+        notes.push_back(fmt::format("proxy {}: no answer (error {})", source, GetLastError()));
     }
     WinHttpCloseHandle(session);
     return routes;
@@ -180,18 +189,22 @@ std::string NamedProxyFor(const std::string& scheme, const std::string& host, co
 
 SystemProxy& SystemProxy::Instance()
 {
-    static SystemProxy proxy;
-    return proxy;
+    // Never destroyed: a prefetch may still be asking the system when the
+    // process exits.
+    static SystemProxy* proxy = new SystemProxy();
+    return *proxy;
 }
 
-std::vector<ProxyRoute> SystemProxy::ReadRoutes(const std::string& url)
+SystemProxy::OriginRoutes SystemProxy::ReadRoutes(const std::string& url)
 {
-    auto logger = MyLog::GetLogger();
+    OriginRoutes read;
+    const UrlParts parts = Parse(url);
     std::vector<ProxyRoute> routes;
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
     if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) {
-        logger->info("no proxy settings for this user (error {}): direct", GetLastError());
-        return {ProxyRoute{std::string(), "direct"}};
+        read.notes.push_back(fmt::format("no proxy settings for this user (error {}): direct", GetLastError()));
+        read.routes = {ProxyRoute{std::string(), "direct"}};
+        return read;
     }
     SystemText autoConfigUrl(config.lpszAutoConfigUrl);
     SystemText proxies(config.lpszProxy);
@@ -202,49 +215,71 @@ std::vector<ProxyRoute> SystemProxy::ReadRoutes(const std::string& url)
         options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
         options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
         options.fAutoLogonIfChallenged = TRUE;
-        for (const ProxyRoute& route : AskWinHttp(wideUrl, options, "auto-detect")) routes.push_back(route);
+        for (const ProxyRoute& route : AskWinHttp(wideUrl, options, "auto-detect", read.notes)) routes.push_back(route);
     }
     if (autoConfigUrl && autoConfigUrl.get()[0] != L'\0') {
         WINHTTP_AUTOPROXY_OPTIONS options = {};
         options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
         options.lpszAutoConfigUrl = autoConfigUrl.get();
         options.fAutoLogonIfChallenged = TRUE;
-        for (const ProxyRoute& route : AskWinHttp(wideUrl, options, "PAC")) routes.push_back(route);
+        for (const ProxyRoute& route : AskWinHttp(wideUrl, options, "PAC", read.notes)) routes.push_back(route);
     }
     if (proxies && proxies.get()[0] != L'\0') {
-        const UrlParts parts = Parse(url);
         const std::string named = NamedProxyFor(parts.scheme, parts.host, proxies.get(), bypass ? bypass.get() : L"");
         routes.push_back({named, named.empty() ? "named (bypassed)" : "named"});
     }
     routes.push_back({std::string(), "direct"});
     // Each way once, in the first place it came.
-    std::vector<ProxyRoute> unique;
     for (const ProxyRoute& route : routes) {
-        if (std::find(unique.begin(), unique.end(), route) == unique.end()) unique.push_back(route);
+        if (std::find(read.routes.begin(), read.routes.end(), route) == read.routes.end()) read.routes.push_back(route);
     }
-    for (const ProxyRoute& route : unique) {
-        logger->info("route to {}: {} ({})", Parse(url).host, route.proxy.empty() ? "direct" : route.proxy, route.source);
+    for (const ProxyRoute& route : read.routes) {
+        read.notes.push_back(fmt::format("route to {}: {} ({})", parts.host,
+                                         route.proxy.empty() ? "direct" : route.proxy, route.source));
     }
-    return unique;
+    return read;
 }
+
+SystemProxy::OriginRoutes* SystemProxy::Known(const std::string& origin)
+{
+    for (OriginRoutes& known : m_byOrigin) {
+        if (known.origin == origin) return &known;
+    }
+    return nullptr;
+}
+
+void SystemProxy::Read(const std::string& url, const std::string& origin)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (Known(origin) != nullptr) return;
+    }
+    std::lock_guard<std::mutex> reading(m_readMutex);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (Known(origin) != nullptr) return;
+    }
+    // Outside the lock: detection and a PAC script may take seconds.
+    OriginRoutes read = ReadRoutes(url);
+    read.origin = origin;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_byOrigin.push_back(std::move(read));
+}
+
+void SystemProxy::Prefetch(const std::string& url) { Read(url, Origin(url)); }
 
 std::vector<ProxyRoute> SystemProxy::RoutesFor(const std::string& url)
 {
-    const std::string host = Parse(url).host;
-    std::vector<ProxyRoute> routes;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (const auto& known : m_byHost) {
-            if (known.first == host) routes = known.second;
-        }
-    }
-    if (routes.empty()) {
-        // Outside the lock: detection and a PAC script may take seconds.
-        routes = ReadRoutes(url);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_byHost.emplace_back(host, routes);
-    }
+    const std::string origin = Origin(url);
+    Read(url, origin);
     std::lock_guard<std::mutex> lock(m_mutex);
+    OriginRoutes* known = Known(origin);
+    if (known == nullptr) return {ProxyRoute{std::string(), "direct"}};  // forgotten meanwhile (Reset)
+    std::vector<ProxyRoute> routes = known->routes;
+    if (!known->logged) {
+        known->logged = true;
+        for (const std::string& note : known->notes) MyLog::GetLogger()->info("{}", note);
+    }
     if (m_remembered) {
         auto worked = std::find(routes.begin(), routes.end(), m_worked);
         if (worked != routes.end()) std::rotate(routes.begin(), worked, worked + 1);
@@ -262,6 +297,6 @@ void SystemProxy::Remember(const ProxyRoute& route)
 void SystemProxy::Reset()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_byHost.clear();
+    m_byOrigin.clear();
     m_remembered = false;
 }

@@ -32,18 +32,37 @@ public:
     static SystemProxy& Instance();
 
     // The routes to try for `url`, the one that worked before first, the
-    // direct way last; read from the system once per host.
+    // direct way last; read from the system once per scheme and host. The
+    // first request there logs what was found.
     std::vector<ProxyRoute> RoutesFor(const std::string& url);
+    // Reads the routes for `url` ahead of its first request, without
+    // a word in the log: a thread may do it while the log is not yet open.
+    void Prefetch(const std::string& url);
     // `route` reached a server: it goes first from now on.
     void Remember(const ProxyRoute& route);
     // Forgets what was read and kept (tests change the settings in between).
     void Reset();
 
 private:
-    std::vector<ProxyRoute> ReadRoutes(const std::string& url);
+    struct OriginRoutes {
+        std::string origin;  // scheme://host
+        std::vector<ProxyRoute> routes;
+        std::vector<std::string> notes;  // what the reading found, for the log
+        bool logged = false;
+    };
+
+    SystemProxy() = default;
+    static OriginRoutes ReadRoutes(const std::string& url);
+    // The origin's entry; null when it has not been read. Under m_mutex.
+    OriginRoutes* Known(const std::string& origin);
+    // Reads the routes for `url`'s origin unless they are known.
+    void Read(const std::string& url, const std::string& origin);
 
     std::mutex m_mutex;
-    std::vector<std::pair<std::string, std::vector<ProxyRoute>>> m_byHost;
+    // One reading at a time: a request that comes while the prefetch reads
+    // waits for its answer instead of asking the system a second time.
+    std::mutex m_readMutex;
+    std::vector<OriginRoutes> m_byOrigin;
     bool m_remembered = false;
     ProxyRoute m_worked;
 };

@@ -21,6 +21,7 @@
 #include <cwchar>
 #include <string>
 
+#include "install/NetworkWarmUp.h"
 #include "install/PackageDownload.h"
 #include "install/SetupMessages.h"
 #include "install/StagedInstall.h"
@@ -150,11 +151,17 @@ int wmain(int argc, wchar_t** argv)
                 result, static_cast<int>(swap));
         return result == 0 && flushOk && swap == SwapOutcome::Committed ? 0 : 1;
     }
-    if (command == L"download") {
+    if (command == L"download" || command == L"download-warm") {
         std::wstring path = std::wstring(argv[3]) + L"\\temp.zip";
         DeleteFileW(path.c_str());
         DownloadOptions options;
         options.url = Ansi(argv[2]);
+        // As in the installer, where the warm-up runs while the first page
+        // shows: the download starts after it has ended.
+        if (command == L"download-warm") {
+            StartNetworkWarmUp({options.url});
+            WaitForNetworkWarmUp(INFINITE);
+        }
         QueryPerformanceCounter(&start);
         int result = DownloadPackage(path.c_str(), nullptr, options);
         QueryPerformanceCounter(&end);

@@ -153,6 +153,19 @@ TEST_F(NetworkTest, TheNamedProxyAndThePacScriptCarryThePackageAndTheReport)
     EXPECT_NE(ProxyLog("proxy").find("GET " + packageUrl), std::string::npos) << ProxyLog("proxy");
 }
 
+TEST_F(NetworkTest, AProxyNamedForHttpsAloneLeavesPlainHttpToTheSameHostDirect)
+{
+    // The routes are kept per scheme and host: the package's https way must
+    // not become the plain-http report's.
+    const std::string proxy = "127.0.0.1:" + std::to_string(ServerPort("proxy"));
+    ProxySettingScope setting(2, "https=" + proxy, "");
+    EXPECT_EQ(Attempt(Url("https", "tls-good", file)), kDownloadOk);
+    EXPECT_NE(ProxyLog("proxy").find("CONNECT 127.0.0.1:" + std::to_string(ServerPort("tls-good"))), std::string::npos);
+    const std::string api = "http://127.0.0.1:" + std::to_string(ServerPort("api")) + "/" + tag + "/int2";
+    EXPECT_EQ(ReportInstallation(api, MyHttp::Limits()), MyHttp::Outcome::Accepted);
+    EXPECT_EQ(ProxyLog("proxy").find(api), std::string::npos) << ProxyLog("proxy");
+}
+
 TEST_F(NetworkTest, AProxyThatCannotBeReachedGivesWayOneThatRefusesDoesNot)
 {
     // Named but down: the direct way is next, and is kept for the run.
