@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "app/InstallSettings.h"
+#include "install/NetworkWarmUp.h"
 #include "install/PackageDownload.h"
 #include "install/SetupMessages.h"
 #include "install/UnzipWithProgress.h"
@@ -483,6 +484,8 @@ int Smooth(const wchar_t* installExe, const char* url, const wchar_t* dir, const
 {
     SetupingWnd wizard;
     if (!ShowWizard(wizard, installExe)) return 1;
+    // As the installer does once its first window shows.
+    StartNetworkWarmUp({url});
     // A second on the directory page, as a user reads it before 确认 (the
     // later pages' pictures are decoded meanwhile, off the UI thread).
     for (const double shown = Now(); Now() - shown < 1000;) {
