@@ -6,23 +6,11 @@
 
 #include <curl/curl.h>
 
-#include "install/NetworkWarmUp.h"
 #include "install/RequestPolicy.h"
 #include "services/JsonObject.h"
 #include "services/MyLog.h"
 
 namespace {
-
-struct CurlGlobal {
-    CurlGlobal()
-    {
-        WaitForNetworkLibraries();
-        curl_global_init(CURL_GLOBAL_ALL);
-    }
-    ~CurlGlobal() { curl_global_cleanup(); }
-    CurlGlobal(const CurlGlobal&) = delete;
-    CurlGlobal& operator=(const CurlGlobal&) = delete;
-};
 
 // The answer is UTF-8; the log holds ANSI code page text.
 std::string Utf8ToAnsi(const std::string& utf8)

@@ -11,7 +11,6 @@
 #include <memory>
 
 #include "install/CrashPoint.h"
-#include "install/NetworkWarmUp.h"
 #include "install/RequestPolicy.h"
 #include "install/SetupMessages.h"
 #include "services/MyLog.h"
@@ -36,18 +35,6 @@ constexpr long kReceiveBufferBytes = 512 * 1024;
 // default: a distant server on a fast line is not held back.
 constexpr int kSocketReceiveBytes = 16 * 1024 * 1024;
 constexpr size_t kWriteBufferBytes = 1024 * 1024;
-
-// libcurl's global state is set up and torn down around every attempt.
-struct CurlGlobal {
-    CurlGlobal()
-    {
-        WaitForNetworkLibraries();
-        curl_global_init(CURL_GLOBAL_ALL);
-    }
-    ~CurlGlobal() { curl_global_cleanup(); }
-    CurlGlobal(const CurlGlobal&) = delete;
-    CurlGlobal& operator=(const CurlGlobal&) = delete;
-};
 
 struct FileCloser {
     void operator()(FILE* file) const { fclose(file); }

@@ -230,6 +230,14 @@ RequestOutcome Try(const std::string& url, const ProxyRoute& route, const std::f
 
 }  // namespace
 
+CurlGlobal::CurlGlobal()
+{
+    WaitForNetworkLibraries();
+    curl_global_init(CURL_GLOBAL_ALL);
+}
+
+CurlGlobal::~CurlGlobal() { curl_global_cleanup(); }
+
 const char* DescribeCause(FailureCause cause)
 {
     switch (cause) {
