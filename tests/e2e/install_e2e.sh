@@ -439,11 +439,20 @@ check_installed() { # yes|no
   # A 32-bit installer's key: on a 64-bit system under Wow6432Node of the
   # 64-bit view (what the system's list of 32-bit programs reads), and nothing
   # in the 64-bit programs' branch; on a 32-bit system in the plain branch.
+  # Tried again: in one whole parallel run Wine's reg failed to export a key
+  # that the registry held (written two seconds before, by its timestamp).
+  export_key() { # key [/reg:64]
+    local try
+    for try in 1 2 3; do
+      "$BOX_WINE" reg export "$1" "$work/key.reg" /y "${@:2}" >"$work/reg.out" 2>&1 && return 0
+      sleep 1
+    done
+    return 1
+  }
   if [ "$system_arch" = x86 ]; then
-    "$BOX_WINE" reg export "$plain" "$work/key.reg" >/dev/null 2>&1 || fail "no uninstall key $plain"
+    export_key "$plain" || fail "no uninstall key $plain: $(tail -3 "$work/reg.out")"
   else
-    "$BOX_WINE" reg export "$wow" "$work/key.reg" /reg:64 >/dev/null 2>&1 ||
-      fail "no uninstall key $wow on this $system_arch system"
+    export_key "$wow" /reg:64 || fail "no uninstall key $wow on this $system_arch system: $(tail -3 "$work/reg.out")"
     ! "$BOX_WINE" reg query "$plain" /reg:64 >/dev/null 2>&1 || fail "uninstall key in the 64-bit programs' branch"
   fi
   iconv -f UTF-16 -t UTF-8 "$work/key.reg" >"$work/key.txt"
