@@ -44,7 +44,6 @@ MyHttp::Outcome MyHttp::Get(std::string url) { return Get(std::move(url), Limits
 
 MyHttp::Outcome MyHttp::Get(std::string url, const Limits& limits)
 {
-    CurlGlobal global;
     std::string body;
     auto setup = [&](CURL* curl) {
         body.clear();

@@ -282,7 +282,6 @@ int DownloadPackage(const wchar_t* path, HWND window, const DownloadOptions& opt
     setvbuf(file.get(), nullptr, _IOFBF, kWriteBufferBytes);
     _fseeki64(file.get(), 0, SEEK_END);
 
-    CurlGlobal global;
     DownloadProgress progress;
     progress.reporter = ReportDownloadProgress;
     progress.window = window;
@@ -471,7 +470,6 @@ DownloadOutcome RetryAttempts(HWND window, const DownloadOptions& options,
 int FetchSmallFile(const std::string& url, HWND window, const DownloadOptions& options, ResumeState* state,
                    std::string* text)
 {
-    CurlGlobal global;
     text->clear();
     bool tooLarge = false;
     auto setup = [&](CURL* curl) {

@@ -15,6 +15,19 @@ constexpr long kMaxRedirects = 5;
 // Logins asked for in one request before the proxy's refusal stands.
 constexpr int kMaxLoginPrompts = 3;
 
+// libcurl's global state, set up and torn down around every request, once
+// the system's network DLLs are in place (WaitForNetworkLibraries).
+struct CurlGlobal {
+    CurlGlobal()
+    {
+        WaitForNetworkLibraries();
+        curl_global_init(CURL_GLOBAL_ALL);
+    }
+    ~CurlGlobal() { curl_global_cleanup(); }
+    CurlGlobal(const CurlGlobal&) = delete;
+    CurlGlobal& operator=(const CurlGlobal&) = delete;
+};
+
 struct EasyHandleCleanup {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
@@ -230,14 +243,6 @@ RequestOutcome Try(const std::string& url, const ProxyRoute& route, const std::f
 
 }  // namespace
 
-CurlGlobal::CurlGlobal()
-{
-    WaitForNetworkLibraries();
-    curl_global_init(CURL_GLOBAL_ALL);
-}
-
-CurlGlobal::~CurlGlobal() { curl_global_cleanup(); }
-
 const char* DescribeCause(FailureCause cause)
 {
     switch (cause) {
@@ -265,8 +270,8 @@ bool AskProxyLoginThroughWindow(HWND window, ProxyLoginRequest& request)
 RequestOutcome PerformRequest(const std::string& url, const std::function<void(CURL*)>& setup,
                               const RequestOptions& options, const std::function<void(CURL*)>& inspect)
 {
+    const CurlGlobal global;
     auto logger = MyLog::GetLogger();
-    WaitForNetworkLibraries();
     const std::vector<ProxyRoute> routes = SystemProxy::Instance().RoutesFor(url);
     RequestOutcome outcome;
     for (size_t i = 0; i < routes.size(); ++i) {

@@ -24,16 +24,6 @@
 #include "install/ServerCertificate.h"
 #include "install/SystemProxy.h"
 
-// libcurl's global state, set up and torn down around every attempt, once
-// the system's network DLLs are in place (WaitForNetworkLibraries).
-class CurlGlobal {
-public:
-    CurlGlobal();
-    ~CurlGlobal();
-    CurlGlobal(const CurlGlobal&) = delete;
-    CurlGlobal& operator=(const CurlGlobal&) = delete;
-};
-
 // Why a request failed, for the status line and the log.
 enum class FailureCause {
     Network,  // no answer, a cut, a stall, an error status

@@ -139,7 +139,7 @@ ours_download() {
     rm -f "$work/dl/temp.zip"
     line=$("$BOX_WINE" "$bench_exe" "$command" "$url" "$(winpath "$work/dl")" 2>&1 >/dev/null | grep download_seconds)
     grep -q 'result=0' <<<"$line" || echo "$command $url failed: $line" >&2
-    [ "$row" = download ] || [ "$row" = https ] && { cmp -s "$work/dl/curl.zip" "$work/dl/temp.zip" || echo "$command $url differs" >&2; }
+    case "$row" in download | https) cmp -s "$work/dl/curl.zip" "$work/dl/temp.zip" || echo "$command $url differs" >&2 ;; esac
     echo "$row $([ "$command" = download ] && echo ours || echo warm) $(sed 's/.*download_seconds=\([0-9.]*\).*/\1/' <<<"$line")" >>"$results"
   done
 }
