@@ -69,30 +69,6 @@ ProxyLogin& Login()
     return login;
 }
 
-struct UrlParts {
-    std::string scheme;
-    std::string host;
-};
-
-UrlParts Parse(const char* url)
-{
-    UrlParts parts;
-    CURLU* handle = curl_url();
-    if (handle == nullptr || url == nullptr) return parts;
-    if (curl_url_set(handle, CURLUPART_URL, url, 0) == CURLUE_OK) {
-        char* part = nullptr;
-        if (curl_url_get(handle, CURLUPART_SCHEME, &part, 0) == CURLUE_OK) {
-            parts.scheme = part;
-            curl_free(part);
-        }
-        if (curl_url_get(handle, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-            parts.host = part;
-            curl_free(part);
-        }
-    }
-    curl_url_cleanup(handle);
-    return parts;
-}
 
 // One try's connection checks.
 struct Connection {
@@ -107,7 +83,7 @@ int OnPrerequest(void* data, char*, char*, int, int)
     auto* connection = static_cast<Connection*>(data);
     char* url = nullptr;
     curl_easy_getinfo(connection->handle, CURLINFO_EFFECTIVE_URL, &url);
-    const UrlParts parts = Parse(url);
+    const UrlParts parts = ParseUrl(url != nullptr ? url : "");
     if (parts.scheme != "https") return CURL_PREREQFUNC_OK;
     connection->verdict = CheckServerCertificate(connection->handle, parts.host);
     if (connection->verdict == CertificateVerdict::Trusted) return CURL_PREREQFUNC_OK;

@@ -103,36 +103,11 @@ std::string ProxyUrl(const std::wstring& entry)
     return proxy;
 }
 
-struct UrlParts {
-    std::string scheme;
-    std::string host;
-};
-
-UrlParts Parse(const std::string& url)
-{
-    UrlParts parts;
-    CURLU* handle = curl_url();
-    if (handle == nullptr) return parts;
-    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
-        char* part = nullptr;
-        if (curl_url_get(handle, CURLUPART_SCHEME, &part, 0) == CURLUE_OK) {
-            parts.scheme = part;
-            curl_free(part);
-        }
-        if (curl_url_get(handle, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-            parts.host = part;
-            curl_free(part);
-        }
-    }
-    curl_url_cleanup(handle);
-    return parts;
-}
-
 // What the routes are read for: the named proxy may differ by scheme (an
 // http and an https address on one host), and a PAC script sees both.
 std::string Origin(const std::string& url)
 {
-    const UrlParts parts = Parse(url);
+    const UrlParts parts = ParseUrl(url);
     return parts.scheme + "://" + parts.host;
 }
 
@@ -187,6 +162,26 @@ std::string NamedProxyFor(const std::string& scheme, const std::string& host, co
     return chosen.empty() ? std::string() : ProxyUrl(chosen);
 }
 
+UrlParts ParseUrl(const std::string& url)
+{
+    UrlParts parts;
+    CURLU* handle = curl_url();
+    if (handle == nullptr) return parts;
+    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+        char* part = nullptr;
+        if (curl_url_get(handle, CURLUPART_SCHEME, &part, 0) == CURLUE_OK) {
+            parts.scheme = part;
+            curl_free(part);
+        }
+        if (curl_url_get(handle, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+            parts.host = part;
+            curl_free(part);
+        }
+    }
+    curl_url_cleanup(handle);
+    return parts;
+}
+
 SystemProxy& SystemProxy::Instance()
 {
     // Never destroyed: a prefetch may still be asking the system when the
@@ -198,7 +193,7 @@ SystemProxy& SystemProxy::Instance()
 SystemProxy::OriginRoutes SystemProxy::ReadRoutes(const std::string& url)
 {
     OriginRoutes read;
-    const UrlParts parts = Parse(url);
+    const UrlParts parts = ParseUrl(url);
     std::vector<ProxyRoute> routes;
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
     if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) {

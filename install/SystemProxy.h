@@ -18,6 +18,13 @@ struct ProxyRoute {
     bool operator==(const ProxyRoute& other) const { return proxy == other.proxy; }
 };
 
+// A URL's scheme and host (empty where it has none).
+struct UrlParts {
+    std::string scheme;
+    std::string host;
+};
+UrlParts ParseUrl(const std::string& url);
+
 // What the named-proxy setting says for one URL; pure, so tested apart.
 // `proxies`: "host:port" for every protocol, or entries such as
 // "http=a:80;https=b:443" (';' or spaces between them). `bypass`: entries
